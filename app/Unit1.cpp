@@ -37,6 +37,7 @@ std::string AnsiUpper(std::string text) {
 }  // namespace
 
 HINSTANCE (*ShellOpen)(const char* file) = &ShellOpenDefault;
+bool (*AskText)(const std::string& caption, const std::string& prompt, std::string& text) = &InputQuery;
 
 void PurgeAtom(const char* name) {
   for (ATOM atom = GlobalFindAtomA(name); atom != 0; atom = GlobalFindAtomA(name)) {
@@ -254,7 +255,7 @@ void TForm1::TrayIcon1Click(TObject*) { SpeedButton5->Click(); }
 
 void TForm1::AddUrl(TListBox* list, int selector, const char* prompt) {
   std::string text;
-  if (!InputQuery("Add URL", prompt, text) || text.empty()) return;
+  if (!AskText("Add URL", prompt, text) || text.empty()) return;
   list->Items()->Add(text);
   SaveUrlList(selector, list->Items());
 }
@@ -273,7 +274,7 @@ void TForm1::EditUrl(TListBox* list, int selector) {
   int index = list->ItemIndex();
   if (index == -1) return;
   std::string text = list->Items()->Get(index);
-  if (!InputQuery("Edit", "Edit URL:", text) || text.empty()) return;
+  if (!AskText("Edit", "Edit URL:", text) || text.empty()) return;
   list->Items()->Put(index, text);
   if (selector >= 0) SaveUrlList(selector, list->Items());
 }

@@ -39,6 +39,9 @@ void SaveUrlList(int selector, TStrings* strings);
 // would be opened; the program's own code ignores the result.
 extern HINSTANCE (*ShellOpen)(const char* file);
 
+// Asks the user for a line of text (the modal input box); tests replace it.
+extern bool (*AskText)(const std::string& caption, const std::string& prompt, std::string& text);
+
 class TForm1 : public TForm {
   ZX_CLASS(TForm1, TForm)
  public:

@@ -1055,7 +1055,7 @@ void TWinControl::WMSetCursor(TMessage& m) {
   if (LOWORD(m.LParam) == HTCLIENT && reinterpret_cast<HWND>(m.WParam) == handle_) {
     POINT p{};
     GetCursorPos(&p);
-    ScreenToClient(handle_, &p);
+    ::ScreenToClient(handle_, &p);
     TControl* c = ControlAtPos(p);
     TCursor cur = c ? c->Cursor() : Cursor();
     if (cur != crDefault) {

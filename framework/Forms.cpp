@@ -349,8 +349,8 @@ RECT TForm::ClientRect() const {
   DWORD style = FormStyle(borderStyle_, borderIcons_, ex);
   RECT frame{0, 0, 0, 0};
   AdjustWindowRectEx(&frame, style, FALSE, ex);
-  return RECT{0, 0, std::max(0, width_ - (frame.right - frame.left)),
-              std::max(0, height_ - (frame.bottom - frame.top))};
+  return RECT{0, 0, std::max<LONG>(0, width_ - (frame.right - frame.left)),
+              std::max<LONG>(0, height_ - (frame.bottom - frame.top))};
 }
 
 void TForm::SetClientWidth(int v) { SetWidth(Width() - ClientWidth() + v); }

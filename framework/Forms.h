@@ -107,6 +107,7 @@ class TScreen : public TComponent {
 
  private:
   friend class TForm;
+  friend class TApplication;
   std::vector<TForm*> forms_;
 };
 
