@@ -108,7 +108,9 @@ struct TPropInfo {
   std::string name;
   TPropKind kind = TPropKind::Integer;
   const std::vector<std::string>* names = nullptr;  // members of an enumeration or a set
-  const TClassInfo* refClass = nullptr;             // Component: class the referred component must be of
+  // Component: the class the referred component must be of. A function, because
+  // a class may refer to its own kind while its information is being built.
+  const TClassInfo& (*refClass)() = nullptr;
   bool hasDefault = false;                          // ordinal properties: default value exists
   int64_t defaultValue = 0;
   bool readOnly = false;
@@ -214,6 +216,8 @@ template <class T>
 TComponent* CreateAs(TComponent* owner) {
   return new T(owner);
 }
+// TComponent is still incomplete here; the conversion is defined after it.
+inline TObject* ToObject(TComponent* component);
 }  // namespace zx_detail
 
 template <class T>
@@ -298,10 +302,10 @@ class TClassBuilder {
   template <class C, class G, class S>
   TClassBuilder& Ref(const std::string& name, G get, S set) {
     auto& p = Add(name, TPropKind::Component);
-    p.refClass = &C::StaticClass();
+    p.refClass = &C::StaticClass;
     p.getObj = [get](TObject& o) -> TObject* { return static_cast<TObject*>(zx_detail::Get(get, Self(o))); };
     p.setRef = [set](TObject& o, TComponent* c) {
-      zx_detail::Set(set, Self(o), c ? dynamic_cast<C*>(static_cast<TObject*>(c)) : static_cast<C*>(nullptr));
+      zx_detail::Set(set, Self(o), c ? dynamic_cast<C*>(zx_detail::ToObject(c)) : static_cast<C*>(nullptr));
     };
     return *this;
   }
@@ -359,7 +363,7 @@ class TClassBuilder {
   TClassBuilder& Field(const std::string& name, C* T::*field) {
     RegisterClass(C::StaticClass());
     info_.fields.push_back({name, &C::StaticClass(), [field](TObject& o, TComponent* c) {
-                              Self(o).*field = dynamic_cast<C*>(static_cast<TObject*>(c));
+                              Self(o).*field = c ? dynamic_cast<C*>(zx_detail::ToObject(c)) : nullptr;
                             }});
     return *this;
   }
@@ -451,14 +455,19 @@ class TComponent : public TPersistent {
   // its parent menu item), or null when it stands directly under its owner.
   virtual TComponent* GetParentComponent() const { return nullptr; }
   virtual void SetParentComponent(TComponent* /*parent*/) {}
-  // Written components reachable from this one (used for the root only).
+  // Raises EComponentError when another component owned by this one already
+  // carries `newName` (names compare without regard to ASCII case).
   virtual void ValidateRename(TComponent* component, const std::string& newName) const;
 
  protected:
-  void Destroying() { state_ << csDestroying; }
+  // Marks this component and everything it owns as being destroyed.
+  void Destroying();
   void SetState(TComponentState s) { state_ = s; }
 
  private:
+  // The form-description reader clears the loading flags of the components it
+  // created when it has to give up half-way.
+  friend class TReader;
   void RemoveNotification(TComponent* component);
   TComponent* owner_ = nullptr;
   std::string name_;
@@ -466,6 +475,10 @@ class TComponent : public TPersistent {
   std::vector<TComponent*> freeNotifies_;
   TComponentState state_;
 };
+
+inline TObject* zx_detail::ToObject(TComponent* component) {
+  return component;
+}
 
 // Run-time cast between framework classes; null when the object is of another class.
 template <class T>

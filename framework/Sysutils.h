@@ -33,6 +33,8 @@ ZX_EXCEPTION(EComponentError, Exception)
 ZX_EXCEPTION(EInvalidOperation, Exception)
 ZX_EXCEPTION(EInvalidGraphic, Exception)
 ZX_EXCEPTION(EStreamError, Exception)
+ZX_EXCEPTION(EFOpenError, EStreamError)
+ZX_EXCEPTION(EFCreateError, EStreamError)
 ZX_EXCEPTION(EFilerError, EStreamError)
 ZX_EXCEPTION(EReadError, EFilerError)
 ZX_EXCEPTION(EWriteError, EFilerError)
@@ -55,3 +57,9 @@ bool TryStrToInt(std::string_view text, int& value);
 std::string Trim(std::string_view text);
 // ASCII-only case folding for comparisons of identifiers (property and class names).
 bool SameText(std::string_view a, std::string_view b);
+// Byte-wise three-way comparisons (-1, 0, 1): CompareText folds ASCII letters
+// to upper case first, CompareStr compares the bytes as they are.
+int CompareText(std::string_view a, std::string_view b);
+int CompareStr(std::string_view a, std::string_view b);
+// ASCII upper-casing; bytes outside 'a'..'z' stay as they are.
+std::string UpperCase(std::string_view text);
