@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <set>
 #include <vector>
 
@@ -232,8 +233,19 @@ class TReader {
     }
     for (const Created& c : created_) c.component->EndReading();
     root_->EndReading();
-    for (const Created& c : created_) c.component->Loaded();
-    root_->Loaded();
+    // One failing Loaded must not leave the others in the loading state: all
+    // run, and the first failure is raised afterwards.
+    std::exception_ptr failure;
+    auto load = [&failure](TComponent* c) {
+      try {
+        c->Loaded();
+      } catch (...) {
+        if (!failure) failure = std::current_exception();
+      }
+    };
+    for (const Created& c : created_) load(c.component);
+    load(root_);
+    if (failure) std::rethrow_exception(failure);
   }
 
  private:

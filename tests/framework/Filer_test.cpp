@@ -85,6 +85,7 @@ class TFilerItem : public TComponent {
   void Loaded() override {
     TComponent::Loaded();
     Trace().push_back("loaded " + Name() + (Buddy ? " buddy=" + Buddy->Name() : ""));
+    if (Tag == 13) throw EInvalidOperation("Loaded refused");
   }
   void Notification(TComponent* c, TOperation op) override {
     TComponent::Notification(c, op);
@@ -333,6 +334,28 @@ TEST_F(FilerTest, LoadedRunsAfterTheFixupsInCreationOrderAndLastOnTheRoot) {
     EXPECT_FALSE(c->ComponentState().Contains(csLoading));
     EXPECT_FALSE(c->ComponentState().Contains(csReading));
   }
+}
+
+TEST_F(FilerTest, AFailingLoadedStillLetsEveryOtherComponentFinishLoading) {
+  try {
+    ReadComponentText(&form,
+                      "object Form1: TFilerForm\n"
+                      "  object Item1: TFilerItem\n"
+                      "    Tag = 13\n"
+                      "  end\n"
+                      "  object Item2: TFilerItem\n"
+                      "  end\n"
+                      "end\n");
+    ADD_FAILURE();
+  } catch (const EInvalidOperation& e) {
+    EXPECT_EQ(e.Message(), "Loaded refused");
+  }
+  // The components are complete and stay with the root; none is left loading.
+  ASSERT_EQ(form.ComponentCount(), 2);
+  ASSERT_NE(form.Item2, nullptr);
+  EXPECT_FALSE(form.Item2->ComponentState().Contains(csLoading));
+  EXPECT_FALSE(form.ComponentState().Contains(csLoading));
+  EXPECT_EQ(Trace().back(), "loaded form Item1");
 }
 
 TEST_F(FilerTest, RootNameComesFromTheTextOnlyWhenItHasNone) {
