@@ -225,8 +225,10 @@ std::vector<uint8_t> DecodeRle(std::span<const uint8_t> src, int width, int heig
   std::vector<uint8_t> out(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
   size_t i = 0;
   int x = 0, y = 0;
+  // x and y never pass width and height, however long the input goes on.
   auto put = [&](uint8_t index) {
-    if (x < width && y < height) out[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = index;
+    if (x >= width) return;
+    out[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = index;
     ++x;
   };
   while (i + 1 < src.size() && y < height) {
@@ -244,8 +246,8 @@ std::vector<uint8_t> DecodeRle(std::span<const uint8_t> src, int width, int heig
       break;
     } else if (value == 2) {  // move right and up
       if (i + 1 >= src.size()) break;
-      x += src[i];
-      y += src[i + 1];
+      x = std::min(x + src[i], width);
+      y = std::min(y + src[i + 1], height);
       i += 2;
     } else {  // a literal run of `value` pixels, padded to a 16-bit boundary
       size_t bytes = fourBit ? (value + 1u) / 2 : value;

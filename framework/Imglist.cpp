@@ -66,18 +66,19 @@ void TImageList::Changed() {
 
 void TImageList::SetWidth(int value) {
   if (value < 1 || value == width_) return;
-  width_ = value;
-  if (ComponentState().Contains(csLoading)) return;
-  Clear();
-  if (handle_) ImageList_SetIconSize(handle_.get(), width_, height_);
-  Changed();
+  Resize(value, height_);
 }
 
 void TImageList::SetHeight(int value) {
   if (value < 1 || value == height_) return;
-  height_ = value;
-  if (ComponentState().Contains(csLoading)) return;
+  Resize(width_, value);
+}
+
+void TImageList::Resize(int width, int height) {
   Clear();
+  width_ = width;
+  height_ = height;
+  // The system list empties itself when its size changes.
   if (handle_) ImageList_SetIconSize(handle_.get(), width_, height_);
   Changed();
 }

@@ -17,7 +17,7 @@ class TImageList : public TComponent {
   explicit TImageList(TComponent* owner);
   ~TImageList() override;
 
-  // Changing a size empties the list (outside loading).
+  // Changing a size empties the list.
   int Width() const { return width_; }
   void SetWidth(int value);
   int Height() const { return height_; }
@@ -56,6 +56,7 @@ class TImageList : public TComponent {
 
  private:
   void Changed();
+  void Resize(int width, int height);
   // Appends the images of a 32-bit strip whose transparent pixels are already zero.
   int AppendStrip(const TBitmap& strip, int images);
   void ApplyStrip(const std::vector<uint8_t>& data);

@@ -128,6 +128,8 @@ struct EncoderGuard {
 }
 
 std::unique_ptr<TBitmap> Decode(std::span<const uint8_t> data) {
+  // The library counts input bytes in an unsigned long, 32 bits on Windows.
+  if (data.size() > (size_t{1} << 30)) throw EInvalidGraphic("JPEG image is too large");
   auto d = std::make_unique<Decoder>();
   std::memset(d.get(), 0, sizeof(Decoder));
   d->cinfo.err = &d->err.pub;

@@ -62,6 +62,11 @@ TEST(ImageListStrip, SizesReadAfterTheStripStillSplitIt) {
   list.EndReading();
   list.Loaded();
   EXPECT_EQ(list.Count(), 4);
+  EXPECT_EQ(ImageList_GetImageCount(list.Handle()), 4);
+  int cx = 0, cy = 0;
+  ImageList_GetIconSize(list.Handle(), &cx, &cy);
+  EXPECT_EQ(cx, 20);
+  EXPECT_EQ(cy, 20);
   TBitmap b;
   list.GetBitmap(3, &b);
   EXPECT_EQ(b.Width(), 20);
