@@ -237,7 +237,13 @@ TTabSheet* TPageControl::PageForTab(int tabIndex) const {
 
 const TClassInfo& TTabSheet::StaticClass() {
   static const TClassInfo info = DefineClass<TTabSheet>("TTabSheet", [](TClassBuilder<TTabSheet>& c) {
-    c.Bool("TabVisible", &TTabSheet::TabVisible, &TTabSheet::SetTabVisible, true);
+    c.Ref<TPageControl>("PageControl", &TTabSheet::PageControl, &TTabSheet::SetPageControl)
+        .Stored([](TTabSheet&) { return false; })
+        .Bool("ParentColor", &TTabSheet::ParentColor, &TTabSheet::SetParentColor, true)
+        .Bool("TabVisible", &TTabSheet::TabVisible, &TTabSheet::SetTabVisible, true)
+        // The page control shows and hides its sheets; a description only says which is active.
+        .Bool("Visible", &TTabSheet::Visible, &TTabSheet::SetVisible, true)
+        .Stored([](TTabSheet&) { return false; });
   });
   return info;
 }

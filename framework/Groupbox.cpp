@@ -4,7 +4,9 @@
 #include <climits>
 
 const TClassInfo& TGroupBox::StaticClass() {
-  static const TClassInfo info = DefineClass<TGroupBox>("TGroupBox");
+  static const TClassInfo info = DefineClass<TGroupBox>("TGroupBox", [](TClassBuilder<TGroupBox>& c) {
+    c.Bool("ParentColor", &TGroupBox::ParentColor, &TGroupBox::SetParentColor, true);
+  });
   return info;
 }
 

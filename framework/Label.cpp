@@ -52,6 +52,7 @@ const TClassInfo& TLabel::StaticClass() {
         .Bool("AutoSize", &TLabel::AutoSize, &TLabel::SetAutoSize, true)
         .Ref<TWinControl>("FocusControl", &TLabel::FocusControl, &TLabel::SetFocusControl)
         .Enum("Layout", TextLayoutNames, &TLabel::Layout, &TLabel::SetLayout, tlTop)
+        .Bool("ParentColor", &TLabel::ParentColor, &TLabel::SetParentColor, true)
         .Bool("ShowAccelChar", &TLabel::ShowAccelChar, &TLabel::SetShowAccelChar, true)
         .Bool("Transparent", &TLabel::Transparent, &TLabel::SetTransparent, false)
         .Bool("WordWrap", &TLabel::WordWrap, &TLabel::SetWordWrap, false);

@@ -210,8 +210,8 @@ const TClassInfo& TPagesTestForm::StaticClass() {
 
 TEST(PageControl, ReadFromAFormDescription) {
   InitApplication();
-  RegisterClass(TPageControl::StaticClass());
-  RegisterClass(TTabSheet::StaticClass());
+  RegisterClassInfo(TPageControl::StaticClass());
+  RegisterClassInfo(TTabSheet::StaticClass());
   auto form = std::make_unique<TPagesTestForm>(nullptr);
   ReadComponentText(form.get(),
                     "object PagesTestForm: TPagesTestForm\n"
@@ -244,9 +244,14 @@ TEST(PageControl, ReadFromAFormDescription) {
   EXPECT_EQ(TabText(pages->Handle(), 0), "   Main    ");
   EXPECT_EQ(SendMessageA(pages->Handle(), TCM_GETCURSEL, 0, 0), 1);
 
-  std::string text = WriteComponentText(form.get());
+  std::string all = WriteComponentText(form.get());
+  std::string text = all.substr(all.find("object PageControl1"));
   EXPECT_NE(text.find("ActivePage = TabSheet2"), std::string::npos) << text;
   EXPECT_NE(text.find("object TabSheet1: TTabSheet"), std::string::npos) << text;
+  // Which sheet shows follows from ActivePage alone.
+  EXPECT_EQ(text.find("Visible"), std::string::npos) << text;
+  EXPECT_EQ(text.find("PageControl = "), std::string::npos) << text;
+  EXPECT_EQ(text.find("ParentColor"), std::string::npos) << text;
 }
 
 }  // namespace

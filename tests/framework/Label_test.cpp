@@ -174,7 +174,7 @@ const TClassInfo& TLabelTestForm::StaticClass() {
 }
 
 TEST(Label, ReadsItsSettingsAndWritesOnlyWhatDiffersFromTheDefaults) {
-  RegisterClass(TLabel::StaticClass());
+  RegisterClassInfo(TLabel::StaticClass());
   auto form = std::make_unique<TLabelTestForm>(nullptr);
   ReadComponentText(form.get(),
                     "object LabelTestForm: TLabelTestForm\n"
@@ -197,10 +197,15 @@ TEST(Label, ReadsItsSettingsAndWritesOnlyWhatDiffersFromTheDefaults) {
   EXPECT_EQ(label->Width(), 372);
   EXPECT_EQ(label->Height(), 29);
 
-  std::string text = WriteComponentText(form.get());
+  std::string all = WriteComponentText(form.get());
+  std::string text = all.substr(all.find("object Label6"));
   EXPECT_NE(text.find("AutoSize = False"), std::string::npos) << text;
   EXPECT_NE(text.find("WordWrap = True"), std::string::npos) << text;
   EXPECT_EQ(text.find("ShowAccelChar"), std::string::npos) << text;
+  // A label takes its parent's colour unless told otherwise, and says nothing about it.
+  EXPECT_TRUE(label->ParentColor());
+  EXPECT_EQ(text.find("ParentColor"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Color ="), std::string::npos) << text;
 }
 
 }  // namespace
