@@ -1,5 +1,6 @@
 #include "Unit1.h"
 
+#include <ole2.h>
 #include <shellapi.h>
 
 #include <cstring>

@@ -100,7 +100,7 @@ Registry& TheRegistry() {
 
 }  // namespace
 
-void RegisterClass(const TClassInfo& cls) {
+void RegisterClassInfo(const TClassInfo& cls) {
   Registry& r = TheRegistry();
   for (const TClassInfo* c : r.classes) {
     if (c == &cls) return;
@@ -125,7 +125,7 @@ void RegisterComponents(const std::string& page, std::initializer_list<const TCl
     it = std::prev(r.pages.end());
   }
   for (const TClassInfo* c : classes) {
-    RegisterClass(*c);
+    RegisterClassInfo(*c);
     if (std::find(it->second.begin(), it->second.end(), c) == it->second.end()) it->second.push_back(c);
   }
 }

@@ -188,7 +188,7 @@ class TObject {
 
 // ---------------------------------------------------------------------------
 // Class registry: class name → class information, for the reader.
-void RegisterClass(const TClassInfo& cls);
+void RegisterClassInfo(const TClassInfo& cls);
 const TClassInfo* FindClass(std::string_view name);
 // Component palette: page name → classes, in registration order.
 void RegisterComponents(const std::string& page, std::initializer_list<const TClassInfo*> classes);
@@ -361,7 +361,7 @@ class TClassBuilder {
   // Published component field of a form class.
   template <class C>
   TClassBuilder& Field(const std::string& name, C* T::*field) {
-    RegisterClass(C::StaticClass());
+    RegisterClassInfo(C::StaticClass());
     info_.fields.push_back({name, &C::StaticClass(), [field](TObject& o, TComponent* c) {
                               Self(o).*field = c ? dynamic_cast<C*>(zx_detail::ToObject(c)) : nullptr;
                             }});

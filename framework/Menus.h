@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Classes.h"
+#include "Controls.h"
 
 class TImageList;
 class TPopupMenu;
