@@ -13,8 +13,6 @@
 #include "Forms.h"
 #include "Myimage.h"
 
-#undef RegisterClass  // <windows.h>'s name for its window-class function
-
 namespace {
 
 std::string Describe(const char* what, TMouseButton button, TShiftState shift, int x, int y) {
@@ -163,7 +161,7 @@ const TClassInfo& TMyImageTestForm::StaticClass() {
 }
 
 TEST(MyImage, StreamsItsPicturesAndWritesEnableDropOnlyWhenOn) {
-  RegisterClass(TMyImage::StaticClass());
+  RegisterClassInfo(TMyImage::StaticClass());
   auto form = std::make_unique<TMyImageTestForm>(nullptr);
   form->SetName("MyImageTestForm");
   auto* image = new TMyImage(form.get());

@@ -15,8 +15,6 @@
 
 #include <commctrl.h>
 
-#undef RegisterClass  // <windows.h>'s name for its window-class function
-
 namespace {
 
 std::string WindowClass(HWND window) {

@@ -6,15 +6,11 @@
 #include <memory>
 #include <string>
 
-// The framework's class registry first: <windows.h> would rename RegisterClass
-// to its ANSI window-class function before Classes.h declares ours.
 #include "Classes.h"
 #include "Filer.h"
 #include "Forms.h"
 #include "Label.h"
 #include "Painting.h"
-
-#undef RegisterClass
 
 namespace {
 

@@ -11,8 +11,6 @@
 #include "Painting.h"
 #include "Shape.h"
 
-#undef RegisterClass  // <windows.h>'s name for its window-class function
-
 namespace {
 
 constexpr TColor kBackdrop = 0x0000FF;  // red
@@ -71,7 +69,7 @@ TEST(Shape, SquaresAndCirclesUseTheShorterSideCentred) {
 }
 
 TEST(Shape, PenAndBrushChangesAreReadFromAFormDescription) {
-  RegisterClass(TShape::StaticClass());
+  RegisterClassInfo(TShape::StaticClass());
   TForm form(nullptr);
   // The reader needs the root's class name; a plain TForm is enough here.
   ReadComponentText(&form,
