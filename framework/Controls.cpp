@@ -567,6 +567,11 @@ HWND TWinControl::Handle() {
 
 void TWinControl::CreateHandle() {
   if (handle_) return;
+  // Creating the parent's window creates this one among its children.
+  if (Parent() && !Parent()->HandleAllocated()) {
+    Parent()->HandleNeeded();
+    if (handle_) return;
+  }
   CreateWnd();
   if (!handle_) return;
   ApplyFont();

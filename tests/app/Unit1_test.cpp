@@ -170,7 +170,7 @@ TEST_F(MainWindow, GlyphFollowsTheSwitch) {
   ASSERT_EQ(form->SpeedButton5->Glyph()->Height(), expected.Height());
   for (int y = 0; y < expected.Height(); ++y)
     for (int x = 0; x < expected.Width(); ++x)
-      ASSERT_EQ(form->SpeedButton5->Glyph()->Canvas()->Pixel(x, y), expected.Canvas()->Pixel(x, y)) << x << "," << y;
+      ASSERT_EQ(form->SpeedButton5->Glyph()->Canvas()->Pixels(x, y), expected.Canvas()->Pixels(x, y)) << x << "," << y;
 }
 
 TEST_F(MainWindow, StoppedUrlsAreTakenOnceWhateverTheirLetterCase) {
