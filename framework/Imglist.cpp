@@ -41,6 +41,9 @@ void SetPixel(uint8_t* p, uint8_t b, uint8_t g, uint8_t r, uint8_t a) {
   p[3] = a;
 }
 
+// Known to the form reader by name even where no form publishes a field of this class.
+[[maybe_unused]] const bool kImageListRegistered = (RegisterClassInfo(TImageList::StaticClass()), true);
+
 }  // namespace
 
 const TClassInfo& TImageList::StaticClass() {

@@ -52,6 +52,13 @@ TEST(ImageListStrip, SplitsTheStripByWidth) {
   EXPECT_EQ(wide.Count(), 3);
 }
 
+TEST(ImageListStrip, KnownToTheReaderByName) {
+  const TClassInfo* cls = FindClass("TImageList");
+  ASSERT_EQ(cls, &TImageList::StaticClass());
+  std::unique_ptr<TComponent> list(cls->create(nullptr));
+  EXPECT_NE(dynamic_cast<TImageList*>(list.get()), nullptr);
+}
+
 TEST(ImageListStrip, SizesReadAfterTheStripStillSplitIt) {
   // A form may give the strip before the sizes: the split waits for Loaded.
   TImageList list(nullptr);
