@@ -41,7 +41,7 @@ struct LabelOnForm {
   HWND Form() { return form->Handle(); }
 };
 
-TEST(MyBarLabel, LeftPressDragsTheWindowAndFiresOnlyMouseDown) {
+TEST(Mybarlabel, LeftPressDragsTheWindowAndFiresOnlyMouseDown) {
   LabelOnForm f;
   SendMessageA(f.Form(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 8));
   EXPECT_EQ(f.log, std::vector<std::string>{"down left 3,2"});
@@ -60,7 +60,7 @@ TEST(MyBarLabel, LeftPressDragsTheWindowAndFiresOnlyMouseDown) {
   EXPECT_FALSE(PeekMessageA(&msg, f.Form(), WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_REMOVE));
 }
 
-TEST(MyBarLabel, IsALabelWithItsOwnClassNameAndNoPropertiesOfItsOwn) {
+TEST(Mybarlabel, IsALabelWithItsOwnClassNameAndNoPropertiesOfItsOwn) {
   EXPECT_EQ(MyBarLabel::StaticClass().name, "MyBarLabel");
   EXPECT_TRUE(MyBarLabel::StaticClass().InheritsFrom(TLabel::StaticClass()));
   EXPECT_EQ(MyBarLabel::StaticClass().AllProps().size(), TLabel::StaticClass().AllProps().size());
@@ -69,7 +69,7 @@ TEST(MyBarLabel, IsALabelWithItsOwnClassNameAndNoPropertiesOfItsOwn) {
   EXPECT_EQ(label.ClassName(), "MyBarLabel");
 }
 
-TEST(MyBarLabel, BothChromeClassesShareTheSamplesPage) {
+TEST(Mybarlabel, BothChromeClassesShareTheSamplesPage) {
   Myimage::Register();
   Mybarlabel::Register();
   Mybarlabel::Register();  // again: still listed once

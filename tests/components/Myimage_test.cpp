@@ -53,7 +53,7 @@ struct ImageOnForm {
   HWND Form() { return form->Handle(); }
 };
 
-TEST(MyImage, LeftPressFiresDownUpAndClickAtOnceAndTheReleaseNoSecondClick) {
+TEST(Myimage, LeftPressFiresDownUpAndClickAtOnceAndTheReleaseNoSecondClick) {
   ImageOnForm f;
   SendMessageA(f.Form(), WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(15, 12));
   EXPECT_EQ(f.log, (std::vector<std::string>{"down left+shift 5,2", "up left+shift 5,2", "click"}));
@@ -66,7 +66,7 @@ TEST(MyImage, LeftPressFiresDownUpAndClickAtOnceAndTheReleaseNoSecondClick) {
   EXPECT_FALSE(TakeDragRequest(f.Form(), msg)) << "EnableDrop is off";
 }
 
-TEST(MyImage, WithEnableDropTheLeftPressAsksTheParentToDragTheWindow) {
+TEST(Myimage, WithEnableDropTheLeftPressAsksTheParentToDragTheWindow) {
   ImageOnForm f;
   f.image->EnableDrop = true;
   SendMessageA(f.Form(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(15, 12));
@@ -103,7 +103,7 @@ void SetSize(TPicture& picture, int width, int height) {
   picture.SetBitmap(&bitmap);
 }
 
-TEST(MyImage, SetPicCopiesOnlyWhenTheStateFlips) {
+TEST(Myimage, SetPicCopiesOnlyWhenTheStateFlips) {
   TCountingImage image(nullptr);
   SetSize(*image.Picture(), 5, 5);
   TPicture active, inactive;
@@ -134,7 +134,7 @@ TEST(MyImage, SetPicCopiesOnlyWhenTheStateFlips) {
   EXPECT_EQ(image.Picture()->Width(), 3);
 }
 
-TEST(MyImage, ChangingTheActivePictureWhileActiveShowsOnlyAfterTheNextFlip) {
+TEST(Myimage, ChangingTheActivePictureWhileActiveShowsOnlyAfterTheNextFlip) {
   TMyImage image(nullptr);
   TPicture first, second;
   SetSize(first, 2, 2);
@@ -160,7 +160,7 @@ const TClassInfo& TMyImageTestForm::StaticClass() {
   return info;
 }
 
-TEST(MyImage, StreamsItsPicturesAndWritesEnableDropOnlyWhenOn) {
+TEST(Myimage, StreamsItsPicturesAndWritesEnableDropOnlyWhenOn) {
   RegisterClassInfo(TMyImage::StaticClass());
   auto form = std::make_unique<TMyImageTestForm>(nullptr);
   form->SetName("MyImageTestForm");
@@ -185,7 +185,7 @@ TEST(MyImage, StreamsItsPicturesAndWritesEnableDropOnlyWhenOn) {
   EXPECT_EQ(read->Picture()->Width(), 6);
 }
 
-TEST(MyImage, RegistersOnTheSamplesPage) {
+TEST(Myimage, RegistersOnTheSamplesPage) {
   Myimage::Register();
   auto samples = PaletteClasses("Samples");
   EXPECT_NE(std::find(samples.begin(), samples.end(), &TMyImage::StaticClass()), samples.end());

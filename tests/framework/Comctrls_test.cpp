@@ -69,7 +69,7 @@ struct PagesFixture {
   }
 };
 
-TEST(PageControl, SheetsAreChildWindowsOfTheirOwnClassInsideThePageControlsWindow) {
+TEST(Comctrls, PageControlSheetsAreChildWindowsOfTheirOwnClassInsideThePageControlsWindow) {
   PagesFixture f;
   HWND tabs = f.Tabs();
   EXPECT_EQ(WindowClass(tabs), "TPageControl");
@@ -91,7 +91,7 @@ TEST(PageControl, SheetsAreChildWindowsOfTheirOwnClassInsideThePageControlsWindo
   EXPECT_FALSE(HasStyle(f.sheet[2]->Handle(), WS_VISIBLE));
 }
 
-TEST(PageControl, SheetsFillTheAreaBelowTheTabs) {
+TEST(Comctrls, PageControlSheetsFillTheAreaBelowTheTabs) {
   PagesFixture f;
   RECT area{};
   GetClientRect(f.Tabs(), &area);
@@ -115,7 +115,7 @@ TEST(PageControl, SheetsFillTheAreaBelowTheTabs) {
   EXPECT_EQ(window.bottom - window.top, smaller.bottom - smaller.top);
 }
 
-TEST(PageControl, ClickingATabShowsItsSheetHidesTheOldOneAndReportsTheChange) {
+TEST(Comctrls, PageControlClickingATabShowsItsSheetHidesTheOldOneAndReportsTheChange) {
   PagesFixture f;
   f.ClickTab(1);
   EXPECT_EQ(f.pages->ActivePage(), f.sheet[1]);
@@ -137,7 +137,7 @@ TEST(PageControl, ClickingATabShowsItsSheetHidesTheOldOneAndReportsTheChange) {
   EXPECT_EQ(SendMessageA(f.Tabs(), TCM_GETCURSEL, 0, 0), 2);
 }
 
-TEST(PageControl, MultiLineTabsSurviveTheNewWindow) {
+TEST(Comctrls, PageControlMultiLineTabsSurviveTheNewWindow) {
   PagesFixture f;
   f.pages->SetActivePage(f.sheet[2]);
   EXPECT_FALSE(HasStyle(f.Tabs(), TCS_MULTILINE));
@@ -156,7 +156,7 @@ TEST(PageControl, MultiLineTabsSurviveTheNewWindow) {
   EXPECT_GT(f.sheet[0]->Top(), oneRowTop);
 }
 
-TEST(PageControl, TabsFollowCaptionsHiddenTabsAndRemovedSheets) {
+TEST(Comctrls, PageControlTabsFollowCaptionsHiddenTabsAndRemovedSheets) {
   PagesFixture f;
   f.sheet[1]->SetCaption("Allowed");
   EXPECT_EQ(TabText(f.Tabs(), 1), "Allowed");
@@ -186,7 +186,7 @@ TEST(PageControl, TabsFollowCaptionsHiddenTabsAndRemovedSheets) {
   delete f.sheet[0];
 }
 
-TEST(PageControl, FreeingThePageControlLeavesItsSheetsUsable) {
+TEST(Comctrls, PageControlFreeingThePageControlLeavesItsSheetsUsable) {
   PagesFixture f;
   delete f.pages;
   for (TTabSheet* sheet : f.sheet) {
@@ -206,7 +206,7 @@ const TClassInfo& TPagesTestForm::StaticClass() {
   return info;
 }
 
-TEST(PageControl, ReadFromAFormDescription) {
+TEST(Comctrls, PageControlReadFromAFormDescription) {
   InitApplication();
   RegisterClassInfo(TPageControl::StaticClass());
   RegisterClassInfo(TTabSheet::StaticClass());

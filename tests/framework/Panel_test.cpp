@@ -13,7 +13,7 @@ constexpr TColor kBackdrop = 0x0000FF;  // red
 constexpr TColor kTop = 0xFF0000;       // blue
 constexpr TColor kBottom = 0x00FF00;    // green
 
-TEST(Frame3D, DrawsNestedFramesAndShrinksTheRectangle) {
+TEST(Panel, Frame3DDrawsNestedFramesAndShrinksTheRectangle) {
   painting::Surface s(12, 10, kBackdrop);
   TCanvas canvas;
   canvas.SetHandle(s.Dc());
@@ -42,7 +42,7 @@ TEST(Frame3D, DrawsNestedFramesAndShrinksTheRectangle) {
   EXPECT_EQ(s.At(5, 5), kBackdrop);
 }
 
-TEST(Frame3D, HugeOrNegativeWidthsNeitherHangNorOverflow) {
+TEST(Panel, Frame3DHugeOrNegativeWidthsNeitherHangNorOverflow) {
   painting::Surface s(8, 8, kBackdrop);
   TCanvas canvas;
   canvas.SetHandle(s.Dc());
@@ -131,7 +131,7 @@ TEST(Panel, AlignedChildrenStayInsideTheBevelsAndBorder) {
   EXPECT_EQ(child->Height(), 0);
 }
 
-TEST(GroupBox, EtchedFrameRunsThroughTheCaptionWhichSitsOnTheBoxColour) {
+TEST(Groupbox, EtchedFrameRunsThroughTheCaptionWhichSitsOnTheBoxColour) {
   TGroupBox box(nullptr);
   box.SetBounds(0, 0, 120, 60);
   box.SetColor(0xE4DFE5);
@@ -158,7 +158,7 @@ TEST(GroupBox, EtchedFrameRunsThroughTheCaptionWhichSitsOnTheBoxColour) {
   EXPECT_TRUE(gapUnderCaption);
 }
 
-TEST(GroupBox, AlignedChildrenStayBelowTheCaption) {
+TEST(Groupbox, AlignedChildrenStayBelowTheCaption) {
   TGroupBox box(nullptr);
   box.SetBounds(0, 0, 120, 80);
   TPanel* child = new TPanel(&box);
