@@ -226,6 +226,30 @@ TEST(BitmapFile, TruncatedRunLengthDataEndsThePicture) {
   EXPECT_EQ(At(bmp, 0, 0), clRed) << "rows not reached keep colour 0";
 }
 
+TEST(BitmapFile, DamagedHeadersNeverCrash) {
+  // Every header byte in turn replaced by values that make sizes and counts absurd:
+  // the reader either takes the file or refuses it with EInvalidGraphic.
+  TBitmap source(5, 3);
+  source.SetPixelFormat(pf8bit);
+  std::vector<uint8_t> paletted = source.SaveToData();
+  Bytes rle = BmpHeader(4, 2, 8, BI_RLE8, 2, 54 + 8);
+  rle.raw({0, 0, 255, 0, 0, 255, 0, 0}).raw({4, 1, 0, 0, 0, 3, 0, 1, 0, 0, 0, 1});
+  for (const std::vector<uint8_t>& file : {paletted, rle.v}) {
+    for (size_t i = 0; i < 70 && i < file.size(); ++i) {
+      for (uint8_t value : {0x00, 0x01, 0x7F, 0x80, 0xFF}) {
+        std::vector<uint8_t> damaged = file;
+        damaged[i] = value;
+        TBitmap b;
+        try {
+          b.LoadFromData(damaged);
+        } catch (const EInvalidGraphic&) {
+          EXPECT_TRUE(b.Empty());
+        }
+      }
+    }
+  }
+}
+
 TEST(BitmapTransparency, BottomLeftPixelUnlessSet) {
   TBitmap b(3, 3);
   b.Canvas()->Brush()->SetColor(clWhite);

@@ -196,6 +196,24 @@ TEST(IconFile, DamagedFilesAreRefusedAndChangeNothing) {
   }
 }
 
+TEST(IconFile, DamagedHeadersNeverCrash) {
+  TIcon good;
+  good.SetHandle(MakeIcon(clBlue));
+  std::vector<uint8_t> file = good.SaveToData();
+  for (size_t i = 0; i < 22 + 40; ++i) {
+    for (uint8_t value : {0x00, 0x01, 0x7F, 0x80, 0xFF}) {
+      std::vector<uint8_t> damaged = file;
+      damaged[i] = value;
+      TIcon icon;
+      try {
+        icon.LoadFromData(damaged);
+      } catch (const EInvalidGraphic&) {
+        EXPECT_TRUE(icon.Empty());
+      }
+    }
+  }
+}
+
 TEST(IconCopy, AssignCopiesReleaseHandsOver) {
   TIcon a;
   a.SetHandle(MakeIcon(clLime));
