@@ -62,7 +62,16 @@ HCURSOR CursorHandle(TCursor cursor) {
   return LoadCursorA(nullptr, id);
 }
 
-TControl* GetCaptureControl() { return captureControl; }
+TControl* GetCaptureControl() {
+  // The parent window can lose the capture without a word to us (another
+  // window took it, a dialog opened from the press handler): the graphic child
+  // holds the capture only while its parent's window does.
+  if (captureControl) {
+    TWinControl* parent = captureControl->Parent();
+    if (!parent || !parent->HandleAllocated() || GetCapture() != parent->Handle()) captureControl = nullptr;
+  }
+  return captureControl;
+}
 
 void SetCaptureControl(TControl* control) {
   captureControl = nullptr;
@@ -683,7 +692,7 @@ void TWinControl::WndProc(TMessage& m) {
 bool TWinControl::RouteMouseToChildren(TMessage& m) {
   POINT p{MsgX(m), MsgY(m)};
   TControl* target = nullptr;
-  if (captureControl && captureControl->Parent() == this) target = captureControl;
+  if (TControl* captured = GetCaptureControl(); captured && captured->Parent() == this) target = captured;
   else target = ControlAtPos(p);
   if (m.Msg == WM_MOUSEMOVE) TrackMouse(target ? target : this);
   if (!target) return false;
