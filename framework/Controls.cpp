@@ -244,7 +244,9 @@ POINT TControl::ScreenToClient(POINT p) const {
 void TControl::SetAlign(TAlign value) {
   if (align_ == value) return;
   align_ = value;
-  RequestAlign();
+  // Leaving alignment frees the place the control held: the others move up too.
+  if (value == alNone && parent_) parent_->Realign();
+  else RequestAlign();
 }
 
 void TControl::SetVisible(bool value) {
