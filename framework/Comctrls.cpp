@@ -78,7 +78,9 @@ void TPageControl::SetActivePage(TTabSheet* page) {
                     (GetFocus() == old->Handle() || IsChild(old->Handle(), GetFocus()));
   activePage_ = page;
   if (page) {
-    page->BringToFront();
+    // Only the window order changes; the sheet keeps its place among the page control's children.
+    if (page->HandleAllocated())
+      SetWindowPos(page->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     page->SetVisible(true);
   }
   if (old) old->SetVisible(false);

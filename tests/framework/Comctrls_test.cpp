@@ -117,7 +117,14 @@ TEST(Comctrls, PageControlSheetsFillTheAreaBelowTheTabs) {
 
 TEST(Comctrls, PageControlClickingATabShowsItsSheetHidesTheOldOneAndReportsTheChange) {
   PagesFixture f;
+  // The sheets' windows (and what lies in them) are shown and hidden, never made anew.
+  auto* inner = new TPageControl(f.form.get());
+  inner->SetParent(f.sheet[1]);
+  const HWND sheetWindow = f.sheet[1]->Handle(), innerWindow = inner->Handle();
   f.ClickTab(1);
+  EXPECT_EQ(f.sheet[1]->Handle(), sheetWindow);
+  EXPECT_EQ(inner->Handle(), innerWindow);
+  EXPECT_TRUE(IsWindow(innerWindow));
   EXPECT_EQ(f.pages->ActivePage(), f.sheet[1]);
   EXPECT_EQ(f.pages->ActivePageIndex(), 1);
   EXPECT_FALSE(HasStyle(f.sheet[0]->Handle(), WS_VISIBLE));
