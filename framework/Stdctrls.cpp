@@ -66,6 +66,9 @@ void TCustomEdit::Dispatch(TMessage& m) {
     case CM_ENTER: return CMEnter(m);
     case WM_KEYDOWN: return WMKeyDown(m);
     case WM_CHAR: return WMChar(m);
+    case WM_LBUTTONDOWN: return WMLButtonDown(m);
+    case WM_LBUTTONUP: return WMLButtonUp(m);
+    case WM_CAPTURECHANGED: return WMCaptureChanged(m);
     default: return inherited::Dispatch(m);
   }
 }
@@ -80,6 +83,7 @@ void TCustomEdit::CreateParams(TCreateParams& p) {
 
 void TCustomEdit::CreateWnd() {
   inherited::CreateWnd();
+  changedText_ = Text();
   SendMessageA(Handle(), EM_LIMITTEXT, static_cast<WPARAM>(maxLength_), 0);
 }
 
@@ -137,12 +141,41 @@ void TCustomEdit::Change() {
 }
 
 void TCustomEdit::CNCommand(TMessage& m) {
-  if (HIWORD(m.WParam) == EN_CHANGE) Change();
+  if (HIWORD(m.WParam) != EN_CHANGE) return;
+  // Some system edits report a change for a key they refused (the limit was
+  // reached): only a text that really changed is a change.
+  std::string now = Text();
+  if (now == changedText_) return;
+  changedText_ = std::move(now);
+  Change();
 }
 
 void TCustomEdit::CMEnter(TMessage& m) {
-  if (autoSelect_) SelectAll();
+  if (autoSelect_ && !ControlState.Contains(csLButtonDown)) SelectAll();
   inherited::Dispatch(m);
+}
+
+void TCustomEdit::WMLButtonDown(TMessage& m) {
+  // The system edit takes the focus inside this message: CMEnter must know
+  // that the mouse placed it.
+  ControlState << csLButtonDown;
+  try {
+    inherited::Dispatch(m);
+  } catch (...) {
+    ControlState >> csLButtonDown;
+    throw;
+  }
+}
+
+void TCustomEdit::WMLButtonUp(TMessage& m) {
+  ControlState >> csLButtonDown;
+  inherited::Dispatch(m);
+}
+
+void TCustomEdit::WMCaptureChanged(TMessage& m) {
+  // The press ended somewhere else: the button-up will not come here.
+  ControlState >> csLButtonDown;
+  DefaultHandler(m);
 }
 
 void TCustomEdit::WMKeyDown(TMessage& m) {

@@ -39,7 +39,8 @@ class TCustomEdit : public TWinControl {
   void SetMaxLength(int value);
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool value);
-  // Selects the whole text whenever the field gains the focus.
+  // Selects the whole text whenever the field gains the focus from the
+  // keyboard or the program; a click into it places the caret instead.
   bool AutoSelect() const { return autoSelect_; }
   void SetAutoSelect(bool value) { autoSelect_ = value; }
   TBorderStyle BorderStyle() const { return borderStyle_; }
@@ -63,6 +64,9 @@ class TCustomEdit : public TWinControl {
   void CMEnter(TMessage& m);
   void WMKeyDown(TMessage& m);
   void WMChar(TMessage& m);
+  void WMLButtonDown(TMessage& m);
+  void WMLButtonUp(TMessage& m);
+  void WMCaptureChanged(TMessage& m);
 
  private:
   // The selection as the window reports it (start, end).
@@ -74,6 +78,8 @@ class TCustomEdit : public TWinControl {
   TBorderStyle borderStyle_ = bsSingle;
   // The character that follows a dialog key already handled, not to be typed.
   bool swallowChar_ = false;
+  // The text as the last change reported it.
+  std::string changedText_;
 };
 
 class TEdit : public TCustomEdit {
