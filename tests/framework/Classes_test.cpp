@@ -391,8 +391,8 @@ TEST_F(ClassesTest, StoredRulesPerKind) {
 // --- Registry ------------------------------------------------------------------
 
 TEST_F(ClassesTest, RegistryFindsClassesByNameIgnoringCase) {
-  RegisterClass(TKinds::StaticClass());
-  RegisterClass(TKinds::StaticClass());  // twice is harmless
+  RegisterClassInfo(TKinds::StaticClass());
+  RegisterClassInfo(TKinds::StaticClass());  // twice is harmless
   EXPECT_EQ(FindClass("TClassesTestKinds"), &TKinds::StaticClass());
   EXPECT_EQ(FindClass("tclassestestkinds"), &TKinds::StaticClass());
   EXPECT_EQ(FindClass("TClassesTestNothing"), nullptr);
@@ -405,8 +405,8 @@ TEST_F(ClassesTest, RegistryRefusesASecondClassOfTheSameName) {
     i.parent = &TComponent::StaticClass();
     return i;
   }();
-  RegisterClass(TKinds::StaticClass());
-  EXPECT_THROW(RegisterClass(impostor), EFilerError);
+  RegisterClassInfo(TKinds::StaticClass());
+  EXPECT_THROW(RegisterClassInfo(impostor), EFilerError);
   EXPECT_EQ(FindClass("TClassesTestKinds"), &TKinds::StaticClass());
 }
 
