@@ -252,8 +252,10 @@ const TClassInfo& TTabSheet::StaticClass() {
 
 TTabSheet::TTabSheet(TComponent* owner) : TWinControl(owner) {
   ControlStyle = {csAcceptsControls, csDoubleClicks};
-  // Hidden until its page control shows it; its background is the page control's colour.
+  // Hidden until its page control shows it; its background is the page control's
+  // colour, or the button face while it has none.
   SetVisible(false);
+  SetColor(clBtnFace);
   SetParentColor(true);
 }
 

@@ -14,6 +14,7 @@ TGroupBox::TGroupBox(TComponent* owner) : TCustomControl(owner) {
   ControlStyle = {csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks, csReplicatable};
   SetBounds(0, 0, 185, 105);
   // A group box sits on a form or page and takes its colour unless given its own.
+  SetColor(clBtnFace);
   SetParentColor(true);
 }
 

@@ -64,6 +64,7 @@ TLabel::TLabel(TComponent* owner) : TGraphicControl(owner) {
   ControlStyle = ControlStyle + csReplicatable + csOpaque;
   SetBounds(0, 0, 65, 17);
   // A label shows on whatever it is placed on unless it is given a colour of its own.
+  SetColor(clBtnFace);
   SetParentColor(true);
 }
 

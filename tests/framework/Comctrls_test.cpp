@@ -202,6 +202,18 @@ TEST(Comctrls, PageControlFreeingThePageControlLeavesItsSheetsUsable) {
   }
 }
 
+TEST(Comctrls, PageControlSheetsTakeThePageControlsColour) {
+  TTabSheet loose(nullptr);
+  EXPECT_EQ(loose.Color(), clBtnFace);
+  TPageControl pages(nullptr);
+  pages.SetColor(0xE4DFE5);
+  TTabSheet* sheet = new TTabSheet(&pages);
+  sheet->SetPageControl(&pages);
+  EXPECT_EQ(sheet->Color(), 0xE4DFE5u);
+  pages.SetColor(clWhite);
+  EXPECT_EQ(sheet->Color(), clWhite);
+}
+
 class TPagesTestForm : public TForm {
   ZX_CLASS(TPagesTestForm, TForm)
  public:
