@@ -348,9 +348,10 @@ void TControl::Update() {
 
 void TControl::BringToFront() {
   if (!parent_) return;
-  TWinControl* p = parent_;
-  p->RemoveControl(this);
-  p->InsertControl(this);
+  // Only the order changes: the control keeps its parent and its window.
+  auto& siblings = parent_->controls_;
+  auto it = std::find(siblings.begin(), siblings.end(), this);
+  if (it != siblings.end()) std::rotate(it, it + 1, siblings.end());
   Invalidate();
   if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
     SetWindowPos(w->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);

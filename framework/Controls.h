@@ -292,6 +292,8 @@ struct TCreateParams {
 
 class TWinControl : public TControl {
   ZX_CLASS(TWinControl, TControl)
+  friend class TControl;
+
  public:
   explicit TWinControl(TComponent* owner);
   ~TWinControl() override;
