@@ -133,7 +133,9 @@ TEST(Forms, ClientSizeHoldsForEveryBorderStyle) {
     EXPECT_EQ((style & WS_CAPTION) == WS_CAPTION, c.caption);
     EXPECT_EQ((exStyle & WS_EX_DLGMODALFRAME) != 0, c.style == bsDialog);
     EXPECT_EQ((style & WS_THICKFRAME) != 0, c.style == bsSizeable);
-    if (c.style == bsDialog) EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+    if (c.style == bsDialog) {
+      EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+    }
 
     // And with the window made.
     form.SetClientWidth(230);
