@@ -186,10 +186,14 @@ void TApplication::UnhookMainWindow(int id) {
 }
 
 void TApplication::HandleAppMessage(TMessage& m) {
-  // A hook may remove itself or others while it runs: iterate over a copy.
+  // A hook may remove itself or others while it runs: iterate over a copy, and
+  // skip the hooks removed meanwhile, whose owners may already be gone.
   auto hooks = hooks_;
-  for (auto& [id, hook] : hooks)
-    if (hook(m)) return;
+  for (auto& entry : hooks) {
+    const int id = entry.first;
+    if (std::none_of(hooks_.begin(), hooks_.end(), [id](const auto& h) { return h.first == id; })) continue;
+    if (entry.second(m)) return;
+  }
   switch (m.Msg) {
     case WM_SYSCOMMAND:
       switch (m.WParam & 0xFFF0) {
