@@ -80,8 +80,8 @@ TPopupMenu::TPopupMenu(TComponent* owner) : TComponent(owner), items_(std::make_
 }
 
 TPopupMenu::~TPopupMenu() {
-  // Items owned by the form are freed by it; they only lose their place in this menu.
-  for (TMenuItem* item : std::vector<TMenuItem*>(items_->items_)) items_->Remove(item);
+  // The root item goes with the menu: items owned by the form only lose their
+  // place in it, items without an owner are freed with it.
   DeallocateHWnd(window_);
 }
 
