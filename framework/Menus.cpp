@@ -32,6 +32,10 @@ TMenuItem::~TMenuItem() {
 
 void TMenuItem::Add(TMenuItem* item) {
   if (!item || item->parent_ == this) return;
+  // An item inside itself would make the tree a loop that Menu() and the
+  // destructors never leave.
+  for (const TMenuItem* p = this; p; p = p->parent_)
+    if (p == item) throw EInvalidOperation("A menu item cannot hold itself or an item above it");
   if (item->parent_) item->parent_->Remove(item);
   items_.push_back(item);
   item->parent_ = this;
