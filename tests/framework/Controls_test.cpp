@@ -531,6 +531,15 @@ TEST(Controls, InvalidatingAGraphicChildInvalidatesItsBoundsInTheParent) {
   ASSERT_TRUE(GetUpdateRect(h, &r, FALSE));
   EXPECT_EQ(At(r.left, r.top) + " " + At(r.right, r.bottom), "10,10 70,50");
   ValidateRect(h, nullptr);
+  // Hiding and showing a child uncover and cover its place.
+  t.b.Hide();
+  ASSERT_TRUE(GetUpdateRect(h, &r, FALSE));
+  EXPECT_EQ(At(r.left, r.top) + " " + At(r.right, r.bottom), "40,30 100,70");
+  ValidateRect(h, nullptr);
+  t.b.Show();
+  ASSERT_TRUE(GetUpdateRect(h, &r, FALSE));
+  EXPECT_EQ(At(r.left, r.top) + " " + At(r.right, r.bottom), "40,30 100,70");
+  ValidateRect(h, nullptr);
 }
 
 // ---------------------------------------------------------------------------

@@ -233,9 +233,11 @@ TEST(Forms, MainFormMinimizeGoesThroughTheApplicationHooks) {
   TFormsTestForm* main = nullptr;
   TFormsTestForm* second = nullptr;
   TFormsTestForm* hidden = nullptr;
+  TFormsTestForm* closedMeanwhile = nullptr;
   own->CreateForm(main);
   own->CreateForm(second);
   own->CreateForm(hidden);
+  own->CreateForm(closedMeanwhile);
   hidden->HandleNeeded();
   Log log;
   own->OnMinimize = TNotifyEvent([&](TObject*) { log.push_back("OnMinimize"); });
@@ -253,6 +255,7 @@ TEST(Forms, MainFormMinimizeGoesThroughTheApplicationHooks) {
   int refuser = own->HookMainWindow([&](TMessage& m) { return refuse && m.Msg == WM_SYSCOMMAND; });
   main->Show();
   second->Show();
+  closedMeanwhile->Show();
   HWND h = main->Handle();
 
   // A hook that answers true keeps the application from acting.
@@ -269,6 +272,8 @@ TEST(Forms, MainFormMinimizeGoesThroughTheApplicationHooks) {
   EXPECT_FALSE(IsWindowVisible(h));
   EXPECT_FALSE(IsWindowVisible(second->Handle()));
   EXPECT_TRUE(main->Visible());
+  closedMeanwhile->Close();
+  EXPECT_FALSE(closedMeanwhile->Visible());
 
   log.clear();
   SendMessageA(h, WM_SYSCOMMAND, SC_RESTORE, 0);
@@ -276,8 +281,9 @@ TEST(Forms, MainFormMinimizeGoesThroughTheApplicationHooks) {
   EXPECT_FALSE(own->Minimized());
   EXPECT_TRUE(IsWindowVisible(h));
   EXPECT_TRUE(IsWindowVisible(second->Handle()));
-  // A form that was hidden before stays hidden.
+  // A form that was hidden before, or was closed while minimized, stays hidden.
   EXPECT_FALSE(IsWindowVisible(hidden->Handle()));
+  EXPECT_FALSE(IsWindowVisible(closedMeanwhile->Handle()));
 }
 
 TEST(Forms, HooksMayUnhookThemselvesAndOthersWhileRunning) {
@@ -367,6 +373,46 @@ TEST(Forms, ShowModalReturnsTheResultSetWhileItRuns) {
   EXPECT_EQ(dialog.ShowModal(), IDCANCEL);
   EXPECT_FALSE(own->Terminated());
   EXPECT_TRUE(IsWindow(dialog.Handle()));
+
+  // A modal form asks OnCloseQuery and OnClose like any other before it closes.
+  int queries = 0;
+  Log closes;
+  dialog.OnCloseQuery = TCloseQueryEvent([&](TObject*, bool& canClose) { canClose = ++queries > 1; });
+  dialog.OnClose = TCloseEvent([&](TObject*, TCloseAction& action) {
+    closes.push_back(closes.empty() ? "refused" : "allowed");
+    if (closes.size() == 1) action = caNone;
+  });
+  PostMessageA(dialog.Handle(), WM_CLOSE, 0, 0);  // OnCloseQuery says no
+  PostMessageA(dialog.Handle(), WM_CLOSE, 0, 0);  // OnClose says caNone
+  setter.SetEnabled(true);                        // still open: the timer ends it
+  EXPECT_EQ(dialog.ShowModal(), 6);
+  EXPECT_EQ(queries, 2);
+  EXPECT_EQ(closes, (Log{"refused"}));
+  PostMessageA(dialog.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(dialog.ShowModal(), IDCANCEL);
+  EXPECT_EQ(closes, (Log{"refused", "allowed"}));
+}
+
+TEST(Forms, ChangingTheBorderOfAShownFormKeepsItShown) {
+  InitApplication();
+  TFormsTestForm form(nullptr);
+  TWinControl child(nullptr);
+  child.SetBounds(5, 5, 30, 20);
+  child.SetParent(&form);
+  form.SetCaption("bordered");
+  form.Show();
+  ASSERT_TRUE(IsWindowVisible(form.Handle()));
+  form.SetBorderStyle(bsNone);
+  ASSERT_TRUE(form.HandleAllocated());
+  HWND h = form.Handle();
+  EXPECT_TRUE(IsWindowVisible(h));
+  EXPECT_FALSE(GetWindowLongPtrA(h, GWL_STYLE) & WS_CAPTION);
+  EXPECT_EQ(form.Caption(), "bordered");
+  ASSERT_TRUE(child.HandleAllocated());
+  EXPECT_EQ(GetParent(child.Handle()), h);
+  form.SetBorderIcons(TBorderIcons{biSystemMenu});
+  EXPECT_TRUE(form.HandleAllocated());
+  EXPECT_TRUE(IsWindowVisible(form.Handle()));
 }
 
 }  // namespace
