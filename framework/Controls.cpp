@@ -253,6 +253,8 @@ void TControl::SetVisible(bool value) {
   if (visible_ == value) return;
   VisibleChanging();
   visible_ = value;
+  // A window-less control uncovers or covers its place on the parent's window.
+  InvalidateControl(true, value && ControlStyle.Contains(csOpaque));
   Perform(CM_VISIBLECHANGED, value);
   RequestAlign();
 }
