@@ -429,14 +429,15 @@ void TForm::DoClose(TCloseAction& action) {
 }
 
 void TForm::Close() {
-  if (modal_) {
-    ModalResult = IDCANCEL;
-    return;
-  }
   if (!CloseQuery()) return;
   TCloseAction action = caHide;
   DoClose(action);
   if (action == caNone) return;
+  // A modal form ends its loop with the cancel result; ShowModal hides it.
+  if (modal_) {
+    ModalResult = IDCANCEL;
+    return;
+  }
   if (Application && Application->MainForm() == this) {
     Application->Terminate();
     return;
