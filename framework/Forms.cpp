@@ -166,8 +166,12 @@ void TApplication::Minimize() {
 void TApplication::Restore() {
   if (!minimized_) return;
   minimized_ = false;
-  for (HWND h : hiddenForMinimize_)
-    if (IsWindow(h)) ShowWindow(h, SW_SHOWNORMAL);
+  for (HWND h : hiddenForMinimize_) {
+    // A form the program hid or closed meanwhile stays hidden.
+    if (!IsWindow(h)) continue;
+    TWinControl* form = TWinControl::FindControl(h);
+    if (!form || form->Visible()) ShowWindow(h, SW_SHOWNORMAL);
+  }
   hiddenForMinimize_.clear();
   if (mainForm_ && mainForm_->HandleAllocated() && IsWindowVisible(mainForm_->Handle()))
     SetForegroundWindow(mainForm_->Handle());
