@@ -680,9 +680,16 @@ void TWinControl::DestroyHandle() {
 
 void TWinControl::RecreateWnd() {
   if (!handle_) return;
+  // A top-level window on screen is made again and shown at once, or it
+  // would vanish while Visible still says otherwise.
+  const bool shownTopLevel = !Parent() && IsWindowVisible(handle_);
   DestroyHandle();
   UpdateShowing();
   if (!handle_ && Parent() && Parent()->HandleAllocated()) CreateHandle();
+  if (shownTopLevel) {
+    CreateHandle();
+    if (handle_) ShowWindow(handle_, SW_SHOWNORMAL);
+  }
 }
 
 void TWinControl::ApplyFont() {
