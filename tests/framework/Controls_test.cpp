@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Forms.h"
+#include "Menus.h"
 #include "Painting.h"
 
 namespace {
@@ -540,6 +541,60 @@ TEST(Controls, InvalidatingAGraphicChildInvalidatesItsBoundsInTheParent) {
   ASSERT_TRUE(GetUpdateRect(h, &r, FALSE));
   EXPECT_EQ(At(r.left, r.top) + " " + At(r.right, r.bottom), "40,30 100,70");
   ValidateRect(h, nullptr);
+}
+
+// A pop-up menu that notes where it would open instead of opening.
+class TNotedMenu : public TPopupMenu {
+  ZX_CLASS(TNotedMenu, TPopupMenu)
+ public:
+  TNotedMenu(std::string tag, Log* log) : TPopupMenu(nullptr), tag_(std::move(tag)), log_(log) {}
+  void Popup(int x, int y) override { log_->push_back(tag_ + " menu at " + At(x, y)); }
+
+ private:
+  std::string tag_;
+  Log* log_;
+};
+
+const TClassInfo& TNotedMenu::StaticClass() {
+  static const TClassInfo info = DefineClass<TNotedMenu>("TNotedMenu");
+  return info;
+}
+
+TEST(Controls, ContextMenuOfTheGraphicChildUnderTheMouse) {
+  GraphicChildren t;
+  t.a.LogMoves = t.b.LogMoves = false;
+  Log menus;
+  TNotedMenu formMenu("form", &menus), childMenu("B", &menus);
+  t.form.SetPopupMenu(&formMenu);
+  t.b.SetPopupMenu(&childMenu);
+  HWND h = t.form.Handle();
+  auto screen = [&](int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(h, &p);
+    return p;
+  };
+  auto contextMenu = [&](POINT p) { SendMessageA(h, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(h), MAKELPARAM(p.x, p.y)); };
+  POINT overB = screen(80, 60), overA = screen(15, 15), bare = screen(150, 100), origin = screen(0, 0);
+
+  contextMenu(overB);
+  contextMenu(overA);  // A has no menu of its own: the form's
+  contextMenu(bare);
+  contextMenu(POINT{-1, -1});  // from the keyboard: the form's, at its corner
+  EXPECT_EQ(menus, (Log{"B menu at " + At(overB.x, overB.y), "form menu at " + At(overA.x, overA.y),
+                        "form menu at " + At(bare.x, bare.y), "form menu at " + At(origin.x, origin.y)}));
+
+  // The right button's release over a child brings up the child's menu, after
+  // the child has seen its button events.
+  menus.clear();
+  t.log.clear();
+  t.Send(WM_RBUTTONDOWN, 80, 60, MK_RBUTTON);
+  t.Send(WM_RBUTTONUP, 80, 60);
+  EXPECT_EQ(t.log, (Log{"B down 40,30", "B up 40,30"}));
+  EXPECT_EQ(menus, (Log{"B menu at " + At(overB.x, overB.y)}));
+  menus.clear();
+  t.Send(WM_RBUTTONDOWN, 150, 100, MK_RBUTTON);
+  t.Send(WM_RBUTTONUP, 150, 100);
+  EXPECT_EQ(menus, (Log{"form menu at " + At(bare.x, bare.y)}));
 }
 
 // ---------------------------------------------------------------------------
