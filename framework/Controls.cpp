@@ -711,7 +711,21 @@ bool TWinControl::RouteMouseToChildren(TMessage& m) {
   TMessage cm{m.Msg, m.WParam, MAKELPARAM(p.x - target->Left(), p.y - target->Top()), 0};
   target->WindowProc(cm);
   m.Result = cm.Result;
+  // The system makes the context-menu message from this window's own button-up.
+  if (m.Msg == WM_RBUTTONUP) DefaultHandler(m);
   return true;
+}
+
+void TWinControl::WMContextMenu(TMessage& m) {
+  // A window-less child under the point shows its own menu.
+  if (MsgX(m) != -1 || MsgY(m) != -1) {
+    POINT p = ScreenToClient(POINT{MsgX(m), MsgY(m)});
+    if (TControl* c = ControlAtPos(p); c && c->PopupMenu()) {
+      m.Result = c->Perform(WM_CONTEXTMENU, m.WParam, m.LParam);
+      return;
+    }
+  }
+  TControl::WMContextMenu(m);
 }
 
 void TWinControl::TrackMouse(TControl* target) {
@@ -771,6 +785,7 @@ void TWinControl::Dispatch(TMessage& m) {
     case WM_KEYUP: return WMKeyUp(m);
     case WM_CHAR: return WMChar(m);
     case WM_MOUSELEAVE: return WMMouseLeave(m);
+    case WM_CONTEXTMENU: return WMContextMenu(m);
     case CM_ENTER: return CMEnter(m);
     case CM_EXIT: return CMExit(m);
     case CM_COLORCHANGED: return CMColorChanged(m);
@@ -1056,14 +1071,16 @@ void TWinControl::SetTabStop(bool value) {
   Perform(CM_TABSTOPCHANGED);
 }
 
+// While a control is being destroyed its handlers may belong to an object that
+// is already half gone: the focus moves of its last moments raise no events.
 void TWinControl::WMSetFocus(TMessage& m) {
   DefaultHandler(m);
-  Perform(CM_ENTER);
+  if (!ComponentState().Contains(csDestroying)) Perform(CM_ENTER);
 }
 
 void TWinControl::WMKillFocus(TMessage& m) {
   DefaultHandler(m);
-  Perform(CM_EXIT);
+  if (!ComponentState().Contains(csDestroying)) Perform(CM_EXIT);
 }
 
 void TWinControl::CMEnter(TMessage&) { DoEnter(); }

@@ -388,6 +388,7 @@ class TWinControl : public TControl {
   void WMKeyUp(TMessage& m);
   void WMChar(TMessage& m);
   void WMMouseLeave(TMessage& m);
+  void WMContextMenu(TMessage& m);
   void WMNCDestroy(TMessage& m);
   void CMEnter(TMessage& m);
   void CMExit(TMessage& m);
