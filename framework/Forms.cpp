@@ -80,7 +80,7 @@ TApplication::TApplication(TComponent* owner) : TComponent(owner), icon_(std::ma
 
 TApplication::~TApplication() {
   for (int i = ComponentCount() - 1; i >= 0; --i)
-    if (auto* f = dynamic_cast<TForm*>(Components(i)); f && f->OnDestroy) f->OnDestroy(f);
+    if (auto* f = dynamic_cast<TForm*>(Components(i))) f->BeforeDestruction();
   DestroyComponents();
   if (handle_) {
     SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
@@ -315,6 +315,12 @@ void TForm::ReadFormResource() {
   for (char& ch : name) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
   if (!FindResourceA(GetModuleHandleA(nullptr), name.c_str(), MAKEINTRESOURCEA(10))) return;
   ReadComponentRes(this, name);
+}
+
+void TForm::BeforeDestruction() {
+  if (OnDestroy) OnDestroy(this);
+  Destroying();
+  DestroyHandle();
 }
 
 void TForm::DoCreate() {

@@ -148,6 +148,9 @@ class TForm : public TCustomControl {
   void ReadFormResource();
   // Runs OnCreate; an exception goes to the application's error box.
   void DoCreate();
+  // Runs OnDestroy and takes the window down while the whole form still
+  // exists, so that no handler of a derived form runs during its destruction.
+  void BeforeDestruction();
 
   TNotifyEvent OnCreate;
   TNotifyEvent OnDestroy;
