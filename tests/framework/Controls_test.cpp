@@ -310,6 +310,12 @@ TEST(Controls, NestedChildHandleCreatesTheParentsAndOneWindowEach) {
   for (TBoxControl* c : {&outer, &middle, &inner, &sibling}) EXPECT_EQ(c->Created, 1);
   EXPECT_EQ(CountChildWindows(form.Handle(), "TBoxControl"), 4);
   EXPECT_EQ(CountChildWindows(middle.Handle(), "TBoxControl"), 1);
+
+  // A control cannot go inside itself or its own children.
+  EXPECT_THROW(outer.SetParent(&outer), EInvalidOperation);
+  EXPECT_THROW(outer.SetParent(&inner), EInvalidOperation);
+  EXPECT_EQ(outer.Parent(), &form);
+  EXPECT_EQ(GetParent(outer.Handle()), form.Handle());
 }
 
 // ---------------------------------------------------------------------------

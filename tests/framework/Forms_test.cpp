@@ -191,6 +191,45 @@ TEST(Forms, CentredOnShowAndClosedOnlyWhenAllowed) {
   EXPECT_TRUE(IsWindow(h));
 }
 
+// A form that notes its destruction.
+class TNotedForm : public TForm {
+  ZX_CLASS(TNotedForm, TForm)
+ public:
+  TNotedForm(TComponent* owner, bool* destroyed) : TForm(owner), destroyed_(destroyed) {}
+  ~TNotedForm() override { *destroyed_ = true; }
+
+ private:
+  bool* destroyed_;
+};
+
+const TClassInfo& TNotedForm::StaticClass() {
+  static const TClassInfo info = DefineClass<TNotedForm>("TNotedForm");
+  return info;
+}
+
+TEST(Forms, CloseWithCaFreeFreesTheFormAfterItsMessages) {
+  InitApplication();
+  bool destroyed = false;
+  auto* form = new TNotedForm(nullptr, &destroyed);
+  form->OnClose = TCloseEvent([](TObject*, TCloseAction& action) { action = caFree; });
+  HWND h = form->Handle();
+  SendMessageA(h, WM_CLOSE, 0, 0);  // still inside the form's own message: not yet
+  EXPECT_FALSE(destroyed);
+  const DWORD start = GetTickCount();
+  while (!destroyed && GetTickCount() - start < 5000) {
+    if (!Application->HandleMessage()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+  }
+  EXPECT_TRUE(destroyed);
+  EXPECT_FALSE(IsWindow(h));
+
+  // Without a window there is nothing pending: the form goes at once.
+  destroyed = false;
+  form = new TNotedForm(nullptr, &destroyed);
+  form->OnClose = TCloseEvent([](TObject*, TCloseAction& action) { action = caFree; });
+  form->Close();
+  EXPECT_TRUE(destroyed);
+}
+
 TEST(Forms, ClosingTheMainFormTerminatesTheApplication) {
   OwnApplication own;
   TFormsTestForm* main = nullptr;
