@@ -175,7 +175,10 @@ LRESULT TControl::Perform(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void TControl::SetParent(TWinControl* parent) {
   if (parent_ == parent) return;
-  if (parent == this) throw EInvalidOperation("A control cannot have itself as its parent");
+  // Inside itself or one of its children the control would make the chain of
+  // parents a loop that painting, creation and Showing never leave.
+  for (const TWinControl* p = parent; p; p = p->Parent())
+    if (p == this) throw EInvalidOperation("A control cannot be placed inside itself or one of its children");
   if (parent_) parent_->RemoveControl(this);
   if (parent) {
     parent->InsertControl(this);
