@@ -514,6 +514,14 @@ TEST(Controls, GraphicChildrenPaintInOrderClippedAtTheirOrigin) {
   EXPECT_EQ(s.At(150, 100), 0x00FFFF);
   EXPECT_EQ(s.At(160, 110), 0x00FF00);
   EXPECT_EQ(s.At(190, 140), kWhite);
+
+  // WM_PRINTCLIENT paints the same into a caller's DC, the background first when asked.
+  s.Fill(kWhite);
+  SendMessageA(t.form.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(s.Dc()), PRF_CLIENT | PRF_ERASEBKGND);
+  GdiFlush();
+  EXPECT_EQ(s.At(5, 5), ColorToRGB(clBtnFace));
+  EXPECT_EQ(s.At(50, 35), 0xFF0000u);
+  EXPECT_EQ(s.At(160, 110), 0x00FF00u);
   t.log.clear();
   t.Press(160, 110);
   t.Release(160, 110);
