@@ -770,6 +770,7 @@ TControl* TWinControl::ControlAtPos(POINT p, bool allowDisabled) const {
 void TWinControl::Dispatch(TMessage& m) {
   switch (m.Msg) {
     case WM_PAINT: return WMPaint(m);
+    case WM_PRINTCLIENT: return WMPrintClient(m);
     case WM_ERASEBKGND: return WMEraseBkgnd(m);
     case WM_SIZE: return WMSize(m);
     case WM_MOVE: return WMMove(m);
@@ -883,6 +884,14 @@ void TWinControl::WMPaint(TMessage& m) {
   m.WParam = reinterpret_cast<WPARAM>(dc.get());
   PaintHandler(m);
   m.WParam = 0;
+}
+
+// Painting into a DC the caller gives (WM_PRINT, PrintWindow) takes the paint path.
+void TWinControl::WMPrintClient(TMessage& m) {
+  bool ownPaint = ControlState.Contains(csCustomPaint) || HasGraphicChildren(controls_);
+  if (!ownPaint || !m.WParam) return DefaultHandler(m);
+  if (m.LParam & PRF_ERASEBKGND) Perform(WM_ERASEBKGND, m.WParam, 0);
+  PaintHandler(m);
 }
 
 HBRUSH TWinControl::BackgroundBrush() {

@@ -373,6 +373,7 @@ class TWinControl : public TControl {
 
   // Message handlers.
   void WMPaint(TMessage& m);
+  void WMPrintClient(TMessage& m);
   void WMEraseBkgnd(TMessage& m);
   void WMSize(TMessage& m);
   void WMMove(TMessage& m);
