@@ -47,21 +47,15 @@ TStringList& TListBoxStrings::Saved() const { return *listBox_.saved_; }
 int TListBoxStrings::Count() const {
   HWND h = Window();
   if (!h) return Saved().Count();
-  LRESULT n = Send(h, LB_GETCOUNT);
-  return n < 0 ? 0 : static_cast<int>(n);
+  return static_cast<int>(listBox_.texts_.size());
 }
 
 std::string TListBoxStrings::Get(int index) const {
   HWND h = Window();
   if (!h) return Saved().Get(index);
-  LRESULT length = Send(h, LB_GETTEXTLEN, static_cast<WPARAM>(index));
-  if (index < 0 || length == LB_ERR) IndexError(index);
-  // The length may count more than LB_GETTEXT copies (multi-byte text); never less.
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  LRESULT got = Send(h, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-  if (got == LB_ERR) IndexError(index);
-  text.resize(std::min(static_cast<size_t>(got), static_cast<size_t>(length)));
-  return text;
+  const auto& texts = listBox_.texts_;
+  if (index < 0 || static_cast<size_t>(index) >= texts.size()) IndexError(index);
+  return texts[static_cast<size_t>(index)];
 }
 
 void TListBoxStrings::Put(int index, const std::string& text) {
@@ -200,8 +194,36 @@ void TListBox::Dispatch(TMessage& m) {
     case WM_NCCALCSIZE: return WMNCCalcSize(m);
     case WM_NCPAINT: return WMNCPaint(m);
     case WM_PRINT: return WMPrint(m);
+    case LB_ADDSTRING:
+    case LB_INSERTSTRING: return LBInsertString(m);
+    case LB_DELETESTRING: return LBDeleteString(m);
+    case LB_RESETCONTENT: return LBResetContent(m);
+    case WM_NCDESTROY: return WMNCDestroy(m);
     default: return inherited::Dispatch(m);
   }
+}
+
+void TListBox::LBInsertString(TMessage& m) {
+  DefaultHandler(m);
+  if (m.Result < 0 || static_cast<size_t>(m.Result) > texts_.size()) return;
+  const char* text = reinterpret_cast<const char*>(m.LParam);
+  texts_.insert(texts_.begin() + m.Result, text ? std::string(text) : std::string());
+}
+
+void TListBox::LBDeleteString(TMessage& m) {
+  DefaultHandler(m);
+  if (m.Result == LB_ERR || m.WParam >= texts_.size()) return;
+  texts_.erase(texts_.begin() + static_cast<std::ptrdiff_t>(m.WParam));
+}
+
+void TListBox::LBResetContent(TMessage& m) {
+  DefaultHandler(m);
+  texts_.clear();
+}
+
+void TListBox::WMNCDestroy(TMessage& m) {
+  inherited::Dispatch(m);
+  texts_.clear();
 }
 
 void TListBox::CreateParams(TCreateParams& p) {

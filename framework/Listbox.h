@@ -94,6 +94,10 @@ class TListBox : public TWinControl {
   void WMNCCalcSize(TMessage& m);
   void WMNCPaint(TMessage& m);
   void WMPrint(TMessage& m);
+  void LBInsertString(TMessage& m);
+  void LBDeleteString(TMessage& m);
+  void LBResetContent(TMessage& m);
+  void WMNCDestroy(TMessage& m);
 
  private:
   friend class TListBoxStrings;
@@ -109,6 +113,9 @@ class TListBox : public TWinControl {
   std::unique_ptr<TListBoxStrings> items_;
   // The lines while there is no window, with the state that lives in the window.
   std::unique_ptr<TStringList> saved_;
+  // The window's lines as it was given them, so that reading a line needs no
+  // message: kept in step by watching every message that adds or removes one.
+  std::vector<std::string> texts_;
   std::vector<int> savedSelection_;
   int savedItemIndex_ = -1;
   int savedTopIndex_ = 0;

@@ -207,6 +207,8 @@ void TRegIniFile::ReadSection(const std::string& section, TStrings* strings) con
 void TRegIniFile::EraseSection(const std::string& section) {
   // The ini key itself is never a section: an empty name deletes nothing.
   if (!CurrentKey() || section.empty() || !(Access() & DELETE)) return;
+  writeKey_.reset();
+  writeSection_.clear();
   RegDeleteTreeA(CurrentKey(), section.c_str());
 }
 
@@ -223,6 +225,13 @@ std::string TRegIniFile::ReadString(const std::string& section, const std::strin
 void TRegIniFile::WriteString(const std::string& section, const std::string& name, const std::string& value) {
   // A wrapper opened for reading writes nothing, even where the key would allow it.
   if (!(Access() & KEY_SET_VALUE)) SetDataFailed(name);
-  Reg::Key key = Reg::Open(CurrentKey(), section, KEY_SET_VALUE, true);
-  SetText(key.get(), name, value);
+  if (writeKey_ && writeSection_ == section && value.size() < kMaxTextBytes) {
+    LONG result = RegSetValueExA(writeKey_.get(), name.c_str(), 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
+    if (result == ERROR_SUCCESS) return;
+    // Another program may have deleted the section meanwhile: open it anew once.
+  }
+  writeKey_ = Reg::Open(CurrentKey(), section, KEY_SET_VALUE, true);
+  writeSection_ = section;
+  SetText(writeKey_.get(), name, value);
 }

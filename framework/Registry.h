@@ -121,4 +121,8 @@ class TRegIniFile : public TRegistry {
 
  private:
   std::string fileName_;
+  // The section last written to stays open: a list is written value after
+  // value into one section, and opening its key for each costs more than the write.
+  Reg::Key writeKey_;
+  std::string writeSection_;
 };

@@ -290,3 +290,38 @@ TEST_F(ListboxTest, ReadFromAFormDescription) {
   EXPECT_NE(text.find("'http://two.example/'"), std::string::npos) << text;
   EXPECT_NE(text.find("BevelKind = bkFlat"), std::string::npos) << text;
 }
+
+// Lines are read from a copy kept beside the window: it must follow every
+// message that changes the window's lines, whoever sends it.
+TEST_F(ListboxTest, LinesReadBackFollowMessagesSentToTheWindow) {
+  auto* lb = NewListBox();
+  HWND h = lb->Handle();
+  lb->Items()->Add("b");
+  SendMessageA(h, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("c"));
+  SendMessageA(h, LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>("a"));
+  SendMessageA(h, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("d"));
+  EXPECT_EQ(lb->Items()->Count(), 4);
+  EXPECT_EQ(WindowLines(h), (Lines{"a", "b", "c", "d"}));
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(lb->Items()->Get(i), WindowLines(h)[static_cast<size_t>(i)]);
+
+  EXPECT_EQ(SendMessageA(h, LB_DELETESTRING, 9, 0), LB_ERR);  // no such line: nothing changes
+  SendMessageA(h, LB_DELETESTRING, 1, 0);
+  EXPECT_EQ(lb->Items()->Get(1), "c");
+  lb->Items()->Put(0, "A");
+  EXPECT_EQ(WindowLines(h), (Lines{"A", "c", "d"}));
+  EXPECT_EQ(lb->Items()->Get(0), "A");
+  EXPECT_THROW(lb->Items()->Get(3), EStringListError);
+
+  lb->RecreateWnd();
+  EXPECT_EQ(lb->Items()->Count(), 3);
+  EXPECT_EQ(lb->Items()->Get(2), "d");
+  SendMessageA(lb->Handle(), LB_RESETCONTENT, 0, 0);
+  EXPECT_EQ(lb->Items()->Count(), 0);
+
+  lb->SetSorted(true);
+  lb->Items()->Add("m");
+  lb->Items()->Add("b");
+  SendMessageA(lb->Handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("k"));
+  EXPECT_EQ(WindowLines(lb->Handle()), (Lines{"b", "k", "m"}));
+  EXPECT_EQ(lb->Items()->Get(1), "k");
+}

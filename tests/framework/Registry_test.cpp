@@ -195,3 +195,24 @@ TEST_F(RegistryTest, TextWithoutTerminatorIsReadWithinItsData) {
   RegCloseKey(key);
   EXPECT_EQ(ini.ReadString("Raw", "Unterminated", ""), "abc");
 }
+
+// A list is written value after value into one section, whose key stays open
+// between the writes; a section deleted meanwhile by someone else is made again.
+TEST_F(RegistryTest, WritesIntoASectionDeletedMeanwhileCreateItAgain) {
+  TRegIniFile ini(path_);
+  ini.WriteString("BlackList", "http://one.example/", "");
+  RegDeleteTreeA(HKEY_CURRENT_USER, (path_ + "\\BlackList").c_str());
+  ini.WriteString("BlackList", "http://two.example/", "");
+  EXPECT_TRUE(KeyExists(path_ + "\\BlackList"));
+  ini.EraseSection("BlackList");
+  EXPECT_FALSE(KeyExists(path_ + "\\BlackList"));
+  ini.WriteString("BlackList", "http://three.example/", "");
+  ini.WriteString("WhiteList", "http://four.example/", "");
+  TStringList names;
+  ini.ReadSection("BlackList", &names);
+  ASSERT_EQ(names.Count(), 1);
+  EXPECT_EQ(names.Get(0), "http://three.example/");
+  ini.ReadSection("WhiteList", &names);
+  ASSERT_EQ(names.Count(), 1);
+  EXPECT_EQ(names.Get(0), "http://four.example/");
+}
