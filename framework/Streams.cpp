@@ -65,9 +65,10 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 }
 
 // ---------------------------------------------------------------------------
-// TMemoryStream
+// TBufferStream
 
-int64_t TMemoryStream::Read(void* buffer, int64_t count) {
+template <class Buffer>
+int64_t TBufferStream<Buffer>::Read(void* buffer, int64_t count) {
   int64_t size = Size();
   if (count <= 0 || position_ >= size) return 0;
   int64_t n = std::min(count, size - position_);
@@ -76,7 +77,8 @@ int64_t TMemoryStream::Read(void* buffer, int64_t count) {
   return n;
 }
 
-int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
+template <class Buffer>
+int64_t TBufferStream<Buffer>::Write(const void* buffer, int64_t count) {
   if (count <= 0) return 0;
   if (count > std::numeric_limits<int64_t>::max() - position_ ||
       static_cast<uint64_t>(position_ + count) > static_cast<uint64_t>(data_.max_size()))
@@ -88,18 +90,26 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
   return count;
 }
 
-int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+template <class Buffer>
+int64_t TBufferStream<Buffer>::Seek(int64_t offset, TSeekOrigin origin) {
   int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? position_ : Size();
   position_ = SeekTarget(base, offset);
   return position_;
 }
 
-void TMemoryStream::SetSize(int64_t size) {
+template <class Buffer>
+void TBufferStream<Buffer>::SetSize(int64_t size) {
   if (size < 0 || static_cast<uint64_t>(size) > static_cast<uint64_t>(data_.max_size()))
     throw EStreamError("Out of memory while expanding memory stream");
   data_.resize(static_cast<size_t>(size));
   if (position_ > size) position_ = size;
 }
+
+template class TBufferStream<std::vector<uint8_t>>;
+template class TBufferStream<std::string>;
+
+// ---------------------------------------------------------------------------
+// TMemoryStream
 
 void TMemoryStream::Clear() {
   data_.clear();
@@ -130,40 +140,6 @@ void TMemoryStream::SaveToFile(const std::string& fileName) const {
 
 // ---------------------------------------------------------------------------
 // TStringStream
-
-int64_t TStringStream::Read(void* buffer, int64_t count) {
-  int64_t size = Size();
-  if (count <= 0 || position_ >= size) return 0;
-  int64_t n = std::min(count, size - position_);
-  std::memcpy(buffer, data_.data() + position_, static_cast<size_t>(n));
-  position_ += n;
-  return n;
-}
-
-int64_t TStringStream::Write(const void* buffer, int64_t count) {
-  if (count <= 0) return 0;
-  if (count > std::numeric_limits<int64_t>::max() - position_ ||
-      static_cast<uint64_t>(position_ + count) > static_cast<uint64_t>(data_.max_size()))
-    throw EStreamError("Out of memory while expanding memory stream");
-  int64_t end = position_ + count;
-  if (end > Size()) data_.resize(static_cast<size_t>(end));
-  std::memcpy(data_.data() + position_, buffer, static_cast<size_t>(count));
-  position_ = end;
-  return count;
-}
-
-int64_t TStringStream::Seek(int64_t offset, TSeekOrigin origin) {
-  int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? position_ : Size();
-  position_ = SeekTarget(base, offset);
-  return position_;
-}
-
-void TStringStream::SetSize(int64_t size) {
-  if (size < 0 || static_cast<uint64_t>(size) > static_cast<uint64_t>(data_.max_size()))
-    throw EStreamError("Out of memory while expanding memory stream");
-  data_.resize(static_cast<size_t>(size));
-  if (position_ > size) position_ = size;
-}
 
 std::string TStringStream::ReadString(int64_t count) {
   int64_t size = Size();

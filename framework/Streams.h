@@ -33,7 +33,10 @@ class TStream : public TObject {
 };
 
 // A stream over a block of memory that it owns and grows as it is written.
-class TMemoryStream : public TStream {
+// A stream over bytes held in memory, in a buffer of type Buffer (a vector of
+// bytes or a string).
+template <class Buffer>
+class TBufferStream : public TStream {
  public:
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;
@@ -41,6 +44,15 @@ class TMemoryStream : public TStream {
   int64_t Size() override { return static_cast<int64_t>(data_.size()); }
   void SetSize(int64_t size) override;
 
+ protected:
+  TBufferStream() = default;
+  explicit TBufferStream(Buffer data) : data_(std::move(data)) {}
+  Buffer data_;
+  int64_t position_ = 0;
+};
+
+class TMemoryStream : public TBufferStream<std::vector<uint8_t>> {
+ public:
   const uint8_t* Memory() const { return data_.data(); }
   uint8_t* Memory() { return data_.data(); }
   void Clear();
@@ -49,30 +61,17 @@ class TMemoryStream : public TStream {
   void SaveToStream(TStream& stream) const;
   void LoadFromFile(const std::string& fileName);
   void SaveToFile(const std::string& fileName) const;
-
- private:
-  std::vector<uint8_t> data_;
-  int64_t position_ = 0;
 };
 
 // The whole content kept as a std::string.
-class TStringStream : public TStream {
+class TStringStream : public TBufferStream<std::string> {
  public:
-  explicit TStringStream(std::string data = {}) : data_(std::move(data)) {}
-  int64_t Read(void* buffer, int64_t count) override;
-  int64_t Write(const void* buffer, int64_t count) override;
-  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-  int64_t Size() override { return static_cast<int64_t>(data_.size()); }
-  void SetSize(int64_t size) override;
+  explicit TStringStream(std::string data = {}) : TBufferStream(std::move(data)) {}
 
   const std::string& DataString() const { return data_; }
   // Reads up to `count` bytes from the position.
   std::string ReadString(int64_t count);
   void WriteString(const std::string& text) { WriteBuffer(text.data(), static_cast<int64_t>(text.size())); }
-
- private:
-  std::string data_;
-  int64_t position_ = 0;
 };
 
 enum TFileMode { fmCreate, fmOpenRead, fmOpenWrite, fmOpenReadWrite };
