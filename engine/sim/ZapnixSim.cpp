@@ -139,11 +139,17 @@ int ReportStop(HWND window, const char* what) {
   return code;
 }
 
+// A URL as the messages show it: long ones by their start and length.
+std::string Shown(const std::string& url) {
+  if (url.size() <= 100) return "\"" + url + "\"";
+  return "\"" + url.substr(0, 60) + "...\" (" + std::to_string(url.size()) + " characters)";
+}
+
 int StopUrl(const std::string& url) {
   const HWND window = FindMainWindow();
   if (!window) return NotRunning();
   const int code = WriteStopped(REG_SZ, url.c_str(), static_cast<DWORD>(url.size() + 1));
-  return code == kDone ? ReportStop(window, ("the stopped URL \"" + url + "\"").c_str()) : code;
+  return code == kDone ? ReportStop(window, ("the stopped URL " + Shown(url)).c_str()) : code;
 }
 
 int StopRaw(int argc, char** argv) {
@@ -263,8 +269,8 @@ void PrintStopped() {
   RegQueryValueExA(key.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &read);
   if (type == REG_SZ || type == REG_EXPAND_SZ) {
     const size_t length = strnlen(data.data(), read);
-    std::printf("Stoped: \"%.*s\" (%zu characters%s)\n", static_cast<int>(length), data.data(), length,
-                length == read ? ", no terminating zero" : "");
+    const std::string text(data.data(), length);
+    std::printf("Stoped: %s%s\n", Shown(text).c_str(), length == read ? ", no terminating zero" : "");
   } else if (type == REG_DWORD && read == sizeof(DWORD)) {
     DWORD number = 0;
     std::memcpy(&number, data.data(), sizeof(number));

@@ -307,30 +307,48 @@ std::optional<LRESULT> SendWithTimeout(HWND window, UINT message, WPARAM wParam,
   return static_cast<LRESULT>(result);
 }
 
-std::vector<std::vector<std::string>> ListBoxRows(HWND parent) {
+std::vector<HWND> ListBoxes(HWND parent) {
   std::vector<HWND> boxes;
   EnumChildWindows(parent, CollectListBoxes, reinterpret_cast<LPARAM>(&boxes));
-  std::vector<std::vector<std::string>> rows;
-  for (HWND box : boxes) {
-    std::vector<std::string>& texts = rows.emplace_back();
-    DWORD_PTR count = 0;
-    if (!SendMessageTimeoutW(box, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &count)) continue;
-    for (DWORD_PTR row = 0; row < count && row < 100000; ++row) {
-      DWORD_PTR length = 0;
-      if (!SendMessageTimeoutW(box, LB_GETTEXTLEN, row, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &length) ||
-          static_cast<LRESULT>(length) < 0 || length > 1000000)
-        break;
-      std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-      DWORD_PTR copied = 0;
-      if (!SendMessageTimeoutW(box, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
-                               kAnswerTimeoutMs, &copied) ||
-          static_cast<LRESULT>(copied) < 0)
-        break;
-      text.resize(std::min<size_t>(static_cast<size_t>(copied), text.size() - 1));
-      texts.push_back(ToAnsi(text));
+  return boxes;
+}
+
+std::vector<std::string> ListBoxRows(HWND listBox) {
+  std::vector<std::string> rows;
+  DWORD_PTR count = 0;
+  if (!SendMessageTimeoutW(listBox, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &count)) return rows;
+  for (DWORD_PTR row = 0; row < count && row < 100000; ++row) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(listBox, LB_GETTEXTLEN, row, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &length) ||
+        static_cast<LRESULT>(length) < 0)
+      break;
+    if (length > kLongestReadableRow) {
+      char placeholder[40];
+      std::snprintf(placeholder, sizeof(placeholder), "<%llu characters>", static_cast<unsigned long long>(length));
+      rows.emplace_back(placeholder);
+      continue;
     }
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(listBox, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                             kAnswerTimeoutMs, &copied) ||
+        static_cast<LRESULT>(copied) < 0)
+      break;
+    text.resize(std::min<size_t>(static_cast<size_t>(copied), text.size() - 1));
+    rows.push_back(ToAnsi(text));
   }
   return rows;
+}
+
+int FindListBoxRow(HWND listBox, const std::string& text) {
+  const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(std::max(size, 1)), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), size);
+  DWORD_PTR found = static_cast<DWORD_PTR>(LB_ERR);
+  if (!SendMessageTimeoutW(listBox, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                           reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &found))
+    return -1;
+  return static_cast<LRESULT>(found) < 0 ? -1 : static_cast<int>(found);
 }
 
 // ---------------------------------------------------------------------------
@@ -495,6 +513,7 @@ ZapnixProcess::ZapnixProcess(const StartOptions& options) {
     const HMODULE library = WatchLibrary();
     if (watchLog_ && library) {
       std::memset(watchLog_, 0, sizeof(WatchLog));
+      std::snprintf(watchLog_->watchedClass, sizeof(watchLog_->watchedClass), "%s", kMainWindowClass);
       const auto sent = reinterpret_cast<HOOKPROC>(GetProcAddress(library, "ZapnixWatchSent"));
       const auto posted = reinterpret_cast<HOOKPROC>(GetProcAddress(library, "ZapnixWatchPosted"));
       if (sent) hooks_.push_back(SetWindowsHookExA(WH_CALLWNDPROC, sent, library, info.dwThreadId));

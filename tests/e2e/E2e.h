@@ -141,9 +141,19 @@ std::vector<HWND> TopLevelWindows(DWORD processId, const char* className, const 
 std::optional<LRESULT> SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                        DWORD timeoutMs = kAnswerTimeoutMs);
 std::string ClassNameOf(HWND window);
-// The rows of every list box among the children of a window, read with the
-// wide-character messages (the ANSI ones garble across processes under Wine).
-std::vector<std::vector<std::string>> ListBoxRows(HWND parent);
+// The list boxes among the descendants of a window.
+std::vector<HWND> ListBoxes(HWND parent);
+// The rows of a list box of another process, read with the wide-character
+// messages (the ANSI ones garble across processes under Wine). A row longer
+// than kLongestReadableRow characters reads as "<N characters>" and is not
+// asked for: when the list box's window procedure is an ANSI one, as that of
+// a subclassed list box is, Wine passes the row through a fixed 512-byte
+// buffer in the list box's process, and longer rows came back empty or hung
+// the caller. FindListBoxRow checks such a row's text.
+constexpr size_t kLongestReadableRow = 511;
+std::vector<std::string> ListBoxRows(HWND listBox);
+// The index of the row equal to the text (letter case aside), or -1.
+int FindListBoxRow(HWND listBox, const std::string& text);
 
 struct MessageBoxSeen {
   HWND window = nullptr;

@@ -1,6 +1,4 @@
 // The engine simulator on its own, and the program answering it.
-#include <algorithm>
-
 #include "E2e.h"
 
 namespace e2e {
@@ -65,12 +63,12 @@ class SimulatorWithProgramTest : public ZapnixTest {
   }
 
   // The list box that holds the given row, if exactly one does.
-  std::optional<std::vector<std::string>> ListHolding(const std::string& row) const {
-    std::optional<std::vector<std::string>> found;
-    for (const std::vector<std::string>& rows : ListBoxRows(zapnix_->MainWindow())) {
-      if (std::find(rows.begin(), rows.end(), row) == rows.end()) continue;
-      if (found) return std::nullopt;
-      found = rows;
+  HWND ListHolding(const std::string& row) const {
+    HWND found = nullptr;
+    for (HWND box : ListBoxes(zapnix_->MainWindow())) {
+      if (FindListBoxRow(box, row) < 0) continue;
+      if (found) return nullptr;
+      found = box;
     }
     return found;
   }
@@ -109,7 +107,7 @@ TEST_F(SimulatorWithProgramTest, MalformedStopReportsAreIgnoredQuietly) {
 }
 
 TEST_F(SimulatorWithProgramTest, EachStoppedUrlAppearsOnceInTheBlockedList) {
-  if (ListBoxRows(zapnix_->MainWindow()).empty()) GTEST_SKIP() << "the main window has no list boxes yet";
+  if (ListBoxes(zapnix_->MainWindow()).empty()) GTEST_SKIP() << "the main window has no list boxes yet";
   ASSERT_EQ(RunSim("stop http://pop.example/ad").exitCode, 0u);
   ASSERT_EQ(RunSim("stop HTTP://POP.EXAMPLE/AD").exitCode, 0u);
   ASSERT_EQ(RunSim("stop http://pop.example/ad").exitCode, 0u);
@@ -118,10 +116,11 @@ TEST_F(SimulatorWithProgramTest, EachStoppedUrlAppearsOnceInTheBlockedList) {
   ASSERT_EQ(RunSim("stop-raw length 600").exitCode, 0u);
   ASSERT_EQ(RunSim("stop \"\"").exitCode, 0u);
 
-  const std::string longest = "http://" + std::string(599 - 7, 'a');
-  const std::optional<std::vector<std::string>> blocked = ListHolding("http://pop.example/ad");
-  ASSERT_TRUE(blocked.has_value()) << "no single list box shows the stopped URL";
-  EXPECT_EQ(*blocked, (std::vector<std::string>{"http://pop.example/ad", "http://pop.example/ad/", longest, ""}));
+  const HWND blocked = ListHolding("http://pop.example/ad");
+  ASSERT_NE(blocked, nullptr) << "no single list box shows the stopped URL";
+  EXPECT_EQ(ListBoxRows(blocked),
+            (std::vector<std::string>{"http://pop.example/ad", "http://pop.example/ad/", "<599 characters>", ""}));
+  EXPECT_EQ(FindListBoxRow(blocked, "http://" + std::string(599 - 7, 'a')), 2);
 }
 
 TEST_F(SimulatorWithProgramTest, CloseEndsTheProgramAndWithdrawsTheAtoms) {

@@ -1,10 +1,10 @@
-// A window-message hook that the end-to-end tests install on the main thread
-// of a Zapnix process they start. The system loads this library into that
-// process; the hook writes down, in order, when the main window is shown, when
-// it receives a paint message and when it is hidden, into a block of shared
-// memory that the test created under a name derived from the thread id. The
-// outside of a process cannot otherwise see a window that is shown and hidden
-// again within a few milliseconds.
+// A window-message hook that the end-to-end tests and the start-up benchmark
+// install on the main thread of a program they start. The system loads this
+// library into that process; the hook writes down, in order, when the watched
+// top-level window is shown, when it receives a paint message and when it is
+// hidden, into a block of shared memory that the watcher created under a name
+// derived from the thread id. The outside of a process cannot otherwise see a
+// window that is shown and hidden again within a few milliseconds.
 #include <windows.h>
 
 #include <cstdio>
@@ -13,12 +13,6 @@
 #include "../e2e/WatchLog.h"
 
 namespace {
-
-bool IsMainWindow(HWND window) {
-  char className[16] = {};
-  return window && GetClassNameA(window, className, sizeof(className)) > 0 &&
-         std::strcmp(className, kWatchedClass) == 0 && !GetParent(window);
-}
 
 // Opens the log for this thread once and keeps it for the life of the process.
 WatchLog* Log() {
@@ -32,6 +26,15 @@ WatchLog* Log() {
   return log;
 }
 
+bool IsWatchedWindow(HWND window) {
+  const WatchLog* log = Log();
+  char className[sizeof(log->watchedClass)] = {};
+  // Top-level, owned or not: an owned window's GetParent is its owner.
+  return log && window && !(GetWindowLongPtrA(window, GWL_STYLE) & WS_CHILD) &&
+         GetClassNameA(window, className, sizeof(className)) > 0 &&
+         std::strncmp(className, log->watchedClass, sizeof(className)) == 0;
+}
+
 void Note(char event) {
   WatchLog* log = Log();
   if (!log) return;
@@ -40,7 +43,7 @@ void Note(char event) {
 }
 
 void NoteSentMessage(const CWPSTRUCT& sent) {
-  if (!IsMainWindow(sent.hwnd)) return;
+  if (!IsWatchedWindow(sent.hwnd)) return;
   if (sent.message == WM_PAINT) {
     Note(kWatchPaint);
   } else if (sent.message == WM_WINDOWPOSCHANGED) {
@@ -59,7 +62,7 @@ extern "C" LRESULT CALLBACK ZapnixWatchSent(int code, WPARAM wParam, LPARAM lPar
 
 extern "C" LRESULT CALLBACK ZapnixWatchPosted(int code, WPARAM wParam, LPARAM lParam) {
   const auto* message = reinterpret_cast<const MSG*>(lParam);
-  if (code == HC_ACTION && wParam == PM_REMOVE && message->message == WM_PAINT && IsMainWindow(message->hwnd))
+  if (code == HC_ACTION && wParam == PM_REMOVE && message->message == WM_PAINT && IsWatchedWindow(message->hwnd))
     Note(kWatchPaint);
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
