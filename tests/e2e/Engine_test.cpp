@@ -228,6 +228,10 @@ struct EngineCase {
   EngineKind kind;
 };
 
+void PrintTo(const EngineCase& engineCase, std::ostream* out) {
+  *out << engineCase.name;
+}
+
 class FaultyEngineTest : public ZapnixTest, public ::testing::WithParamInterface<EngineCase> {};
 
 // Whatever lies (or does not lie) in the engine's place, the program starts as
