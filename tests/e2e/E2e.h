@@ -141,6 +141,8 @@ std::vector<HWND> TopLevelWindows(DWORD processId, const char* className, const 
 std::optional<LRESULT> SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                        DWORD timeoutMs = kAnswerTimeoutMs);
 std::string ClassNameOf(HWND window);
+// Text of the wide-character messages in the system's ANSI code page.
+std::string ToAnsi(const std::wstring& text);
 // The list boxes among the descendants of a window.
 std::vector<HWND> ListBoxes(HWND parent);
 // The rows of a list box of another process, read with the wide-character

@@ -28,15 +28,6 @@ bool IsListBoxClass(HWND window) {
   return Lower(ClassNameOf(window)).find("listbox") != std::string::npos;
 }
 
-std::string ToAnsi(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                       nullptr);
-  std::string result(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
-  return result;
-}
-
 std::string Hex(HWND window) {
   char text[32];
   std::snprintf(text, sizeof(text), "%p", static_cast<void*>(window));
