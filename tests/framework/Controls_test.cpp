@@ -11,6 +11,7 @@
 #include "Forms.h"
 #include "Menus.h"
 #include "Painting.h"
+#include "ExceptionCapture.h"
 
 namespace {
 
@@ -137,24 +138,6 @@ const TClassInfo& TProbe::StaticClass() {
 }
 
 // Routes every exception handed to the application into this object while it lives.
-struct ExceptionCapture {
-  TObject* sender = nullptr;
-  std::string text;
-  int count = 0;
-  ExceptionCapture() {
-    InitApplication();
-    Application->OnException = TExceptionEvent([this](TObject* s, const std::exception_ptr& e) {
-      ++count;
-      sender = s;
-      try {
-        std::rethrow_exception(e);
-      } catch (const std::exception& ex) {
-        text = ex.what();
-      }
-    });
-  }
-  ~ExceptionCapture() { Application->OnException = TExceptionEvent(); }
-};
 
 std::string WindowClassOf(HWND window) {
   char name[64] = {};

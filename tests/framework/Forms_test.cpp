@@ -11,6 +11,7 @@
 
 #include "Forms.h"
 #include "Timer.h"
+#include "ExceptionCapture.h"
 
 namespace {
 
@@ -66,23 +67,6 @@ struct OwnApplication {
   TApplication* operator->() const { return app.get(); }
 };
 
-struct ExceptionCapture {
-  TObject* sender = nullptr;
-  std::string text;
-  int count = 0;
-  ExceptionCapture() {
-    Application->OnException = TExceptionEvent([this](TObject* s, const std::exception_ptr& e) {
-      ++count;
-      sender = s;
-      try {
-        std::rethrow_exception(e);
-      } catch (const std::exception& ex) {
-        text = ex.what();
-      }
-    });
-  }
-  ~ExceptionCapture() { Application->OnException = TExceptionEvent(); }
-};
 
 bool QuitPosted() {
   MSG msg;

@@ -9,6 +9,7 @@
 
 #include "Forms.h"
 #include "Timer.h"
+#include "ExceptionCapture.h"
 
 namespace {
 
@@ -29,22 +30,6 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
 
 void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
 
-struct ExceptionCapture {
-  std::string text;
-  int count = 0;
-  ExceptionCapture() {
-    InitApplication();
-    Application->OnException = TExceptionEvent([this](TObject*, const std::exception_ptr& e) {
-      ++count;
-      try {
-        std::rethrow_exception(e);
-      } catch (const std::exception& ex) {
-        text = ex.what();
-      }
-    });
-  }
-  ~ExceptionCapture() { Application->OnException = TExceptionEvent(); }
-};
 
 // ---------------------------------------------------------------------------
 // AllocateHWnd
