@@ -8,6 +8,7 @@
 #include "Icons.h"
 #include "Imglist.h"
 #include "Menus.h"
+#include "Strres.h"
 #include "Timer.h"
 
 namespace {
@@ -137,11 +138,11 @@ void TTrayIcon::SetVisible(bool value) {
   if (Designing()) return;
   data_.hIcon = icon_->Handle();
   if (value) {
-    if (!ShellNotify(NIM_ADD, &data_)) throw EOutOfResources(Exception::ResText(kCannotCreateIcon));
+    if (!ShellNotify(NIM_ADD, &data_)) throw EOutOfResources(LoadStringBuffer(kCannotCreateIcon, 4096));
     hide_ = true;
     InstallHook();
   } else {
-    if (!ShellNotify(NIM_DELETE, &data_)) throw EOutOfResources(Exception::ResText(kCannotRemoveIcon));
+    if (!ShellNotify(NIM_DELETE, &data_)) throw EOutOfResources(LoadStringBuffer(kCannotRemoveIcon, 4096));
     hide_ = false;
     RemoveHook();
   }

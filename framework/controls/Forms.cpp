@@ -4,13 +4,10 @@
 
 #include "Filer.h"
 
-extern void (*HandleWindowProcException)(TObject* sender);
 
 TApplication* Application = nullptr;
 TScreen* Screen = nullptr;
 
-const std::vector<std::string> BorderStyleNames = {"bsNone", "bsSingle", "bsSizeable", "bsDialog",
-                                                   "bsToolWindow", "bsSizeToolWin"};
 const std::vector<std::string> BorderIconNames = {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"};
 const std::vector<std::string> PositionNames = {"poDesigned", "poDefault", "poDefaultPosOnly",
                                                 "poDefaultSizeOnly", "poScreenCenter", "poDesktopCenter",

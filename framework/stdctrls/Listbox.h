@@ -10,13 +10,11 @@
 #include <vector>
 
 #include "Controls.h"
-#include "Forms.h"
 #include "Strings.h"
 
 class TListBox;
 
 // The single-line border of a control: none or a sunken edge.
-using TBorderStyle = TFormBorderStyle;
 // A frame drawn in the non-client area around the client: bkFlat is a plain
 // one-pixel line in the button-shadow colour.
 enum TBevelKind { bkNone, bkTile, bkSoft, bkFlat };

@@ -5,7 +5,6 @@
 const std::vector<std::string> BevelKindNames = {"bkNone", "bkTile", "bkSoft", "bkFlat"};
 
 namespace {
-const std::vector<std::string> kBorderStyleNames = {"bsNone", "bsSingle"};
 
 // The DC of a whole window, non-client area included.
 class WholeWindowDc {
@@ -164,7 +163,7 @@ void TListBoxStrings::SetUpdateState(bool updating) {
 const TClassInfo& TListBox::StaticClass() {
   static const TClassInfo info = DefineClass<TListBox>("TListBox", [](TClassBuilder<TListBox>& c) {
     c.Enum("BevelKind", BevelKindNames, &TListBox::BevelKind, &TListBox::SetBevelKind, bkNone)
-        .Enum("BorderStyle", kBorderStyleNames, &TListBox::BorderStyle, &TListBox::SetBorderStyle, bsSingle)
+        .Enum("BorderStyle", ControlBorderStyleNames, &TListBox::BorderStyle, &TListBox::SetBorderStyle, bsSingle)
         .Bool("ExtendedSelect", &TListBox::ExtendedSelect, &TListBox::SetExtendedSelect, true)
         .Int("ItemHeight", &TListBox::ItemHeight, &TListBox::SetItemHeight, 16)
         .Obj("Items", &TListBox::Items)

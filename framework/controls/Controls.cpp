@@ -4,10 +4,11 @@
 
 #include "Menus.h"
 
-const std::vector<std::string> AlignNames = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"};
+const std::vector<std::string> BorderStyleNames = {"bsNone", "bsSingle", "bsSizeable", "bsDialog",
+                                                   "bsToolWindow", "bsSizeToolWin"};
+const std::vector<std::string> ControlBorderStyleNames = {"bsNone", "bsSingle"};
 
-// Set by the application object: receives an exception that reached a window procedure.
-void (*HandleWindowProcException)(TObject* sender) = nullptr;
+const std::vector<std::string> AlignNames = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"};
 
 namespace {
 const char* const kObjectProp = "ZxControl";

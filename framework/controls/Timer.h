@@ -1,19 +1,12 @@
 #pragma once
-// The message-driven timer and the hidden utility window it and other
-// non-visual components receive their messages through.
+// The message-driven timer: its ticks arrive at a hidden utility window.
 
 #include <windows.h>
 
 #include <functional>
 
 #include "Classes.h"
-#include "Controls.h"
-
-// Creates a hidden top-level window of class "TPUtilWindow" whose messages go to
-// `method`; the method sets the result. An exception thrown by the method is
-// handed to the application object and never leaves the window procedure.
-HWND AllocateHWnd(std::function<void(TMessage&)> method);
-void DeallocateHWnd(HWND window);
+#include "Utilwindow.h"
 
 class TTimer : public TComponent {
   ZX_CLASS(TTimer, TComponent)

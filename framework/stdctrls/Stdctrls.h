@@ -8,10 +8,8 @@
 #include <string>
 
 #include "Controls.h"
-#include "Forms.h"
 
 // The single-line border of a control: none or a sunken edge.
-using TBorderStyle = TFormBorderStyle;
 
 // What a button sets as its form's ModalResult (the dialog-box command ids).
 using TModalResult = int;

@@ -16,8 +16,6 @@ using TCloseEvent = TEvent<TObject*, TCloseAction&>;
 using TCloseQueryEvent = TEvent<TObject*, bool&>;
 using TExceptionEvent = TEvent<TObject*, const std::exception_ptr&>;
 
-enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
-extern const std::vector<std::string> BorderStyleNames;
 enum TBorderIcon { biSystemMenu, biMinimize, biMaximize, biHelp };
 using TBorderIcons = TSet<TBorderIcon>;
 extern const std::vector<std::string> BorderIconNames;

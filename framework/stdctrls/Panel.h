@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "Controls.h"
-#include "Forms.h"
 #include "Label.h"
 
 enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };

@@ -9,8 +9,6 @@
 class Exception : public std::exception {
  public:
   explicit Exception(std::string message) : message_(std::move(message)) {}
-  // Takes the text of a string resource of the program module.
-  static std::string ResText(unsigned id);
   const std::string& Message() const noexcept { return message_; }
   const char* what() const noexcept override { return message_.c_str(); }
 

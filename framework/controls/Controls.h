@@ -10,17 +10,18 @@
 
 #include "Classes.h"
 #include "Graphics.h"
+#include "Utilwindow.h"
 
 class TWinControl;
+
+// Border styles: forms take all of them, controls with a window border only
+// bsNone and bsSingle (ControlBorderStyleNames).
+enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+using TBorderStyle = TFormBorderStyle;
+extern const std::vector<std::string> BorderStyleNames;
+extern const std::vector<std::string> ControlBorderStyleNames;
 class TPopupMenu;
 
-// The framework's message record: number, parameters and result.
-struct TMessage {
-  UINT Msg = 0;
-  WPARAM WParam = 0;
-  LPARAM LParam = 0;
-  LRESULT Result = 0;
-};
 
 // Views of mouse messages: key flags and the signed 16-bit position in lParam.
 inline int MsgX(const TMessage& m) { return static_cast<short>(LOWORD(m.LParam)); }

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
+#include "Forms.h"
+
 namespace {
-const std::vector<std::string> kBorderStyleNames = {"bsNone", "bsSingle"};
 
 bool IsDialogChar(WPARAM ch) { return ch == '\r' || ch == '\x1b' || ch == '\t'; }
 
@@ -39,7 +40,7 @@ bool SendDialogKey(TWinControl* from, WORD key) {
 const TClassInfo& TCustomEdit::StaticClass() {
   static const TClassInfo info = DefineClass<TCustomEdit>("TCustomEdit", [](TClassBuilder<TCustomEdit>& c) {
     c.Bool("AutoSelect", &TCustomEdit::AutoSelect, &TCustomEdit::SetAutoSelect, true)
-        .Enum("BorderStyle", kBorderStyleNames, &TCustomEdit::BorderStyle, &TCustomEdit::SetBorderStyle, bsSingle)
+        .Enum("BorderStyle", ControlBorderStyleNames, &TCustomEdit::BorderStyle, &TCustomEdit::SetBorderStyle, bsSingle)
         .Int("MaxLength", &TCustomEdit::MaxLength, &TCustomEdit::SetMaxLength, 0)
         .Bool("ReadOnly", &TCustomEdit::ReadOnly, &TCustomEdit::SetReadOnly, false)
         .Str("Text", &TCustomEdit::Text, &TCustomEdit::SetText)
