@@ -152,6 +152,7 @@ void TControl::Dispatch(TMessage& m) {
     case WM_MBUTTONDOWN: return WMMButtonDown(m);
     case WM_MBUTTONUP: return WMMButtonUp(m);
     case WM_MOUSEMOVE: return WMMouseMove(m);
+    case WM_MOUSEWHEEL: return WMMouseWheel(m);
     case WM_CONTEXTMENU: return WMContextMenu(m);
     case CM_ENABLEDCHANGED: return CMEnabledChanged(m);
     case CM_FONTCHANGED: return CMFontChanged(m);
@@ -453,6 +454,23 @@ void TControl::WMMButtonUp(TMessage& m) {
 void TControl::WMMouseMove(TMessage& m) {
   DefaultHandler(m);
   if (!ControlStyle.Contains(csNoStdEvents)) MouseMove(KeysToShiftState(m.WParam), MsgX(m), MsgY(m));
+}
+
+bool TControl::DoMouseWheel(TShiftState shift, int wheelDelta, POINT mousePos) {
+  bool handled = false;
+  if (OnMouseWheel) OnMouseWheel(this, shift, wheelDelta, mousePos, handled);
+  return handled;
+}
+
+void TControl::WMMouseWheel(TMessage& m) {
+  // The key flags are in the low word, the signed delta in the high word and
+  // the cursor, in screen coordinates, in lParam.
+  int delta = static_cast<short>(HIWORD(m.WParam));
+  if (DoMouseWheel(KeysToShiftState(LOWORD(m.WParam)), delta, POINT{MsgX(m), MsgY(m)})) {
+    m.Result = 0;
+    return;
+  }
+  DefaultHandler(m);
 }
 
 void TControl::WMContextMenu(TMessage& m) {
@@ -791,6 +809,9 @@ void TWinControl::Dispatch(TMessage& m) {
     case WM_CHAR: return WMChar(m);
     case WM_MOUSELEAVE: return WMMouseLeave(m);
     case WM_CONTEXTMENU: return WMContextMenu(m);
+    case WM_GETDLGCODE: return WMGetDlgCode(m);
+    case WM_HSCROLL:
+    case WM_VSCROLL: return WMScroll(m);
     case CM_ENTER: return CMEnter(m);
     case CM_EXIT: return CMExit(m);
     case CM_COLORCHANGED: return CMColorChanged(m);
@@ -1173,6 +1194,20 @@ void TWinControl::WMMeasureItem(TMessage& m) {
       m.Result = child->Perform(CN_MEASUREITEM, m.WParam, m.LParam);
       return;
     }
+  }
+  DefaultHandler(m);
+}
+
+void TWinControl::WMGetDlgCode(TMessage& m) {
+  DefaultHandler(m);
+  m.Result |= DlgCode;
+}
+
+void TWinControl::WMScroll(TMessage& m) {
+  HWND bar = reinterpret_cast<HWND>(m.LParam);
+  if (TWinControl* child = FindControl(bar); child && child != this) {
+    m.Result = child->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
+    return;
   }
   DefaultHandler(m);
 }

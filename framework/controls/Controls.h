@@ -107,6 +107,9 @@ using TMouseEvent = TEvent<TObject*, TMouseButton, TShiftState, int, int>;
 using TMouseMoveEvent = TEvent<TObject*, TShiftState, int, int>;
 using TKeyEvent = TEvent<TObject*, WORD&, TShiftState>;
 using TKeyPressEvent = TEvent<TObject*, char&>;
+// Wheel turned by wheelDelta (WHEEL_DELTA a notch, positive away from the user)
+// with the cursor at a screen point; the handler sets handled to keep it.
+using TMouseWheelEvent = TEvent<TObject*, TShiftState, int, POINT, bool&>;
 using TWndMethod = std::function<void(TMessage&)>;
 
 // ---------------------------------------------------------------------------
@@ -202,6 +205,7 @@ class TControl : public TComponent {
   TMouseEvent OnMouseDown;
   TMouseEvent OnMouseUp;
   TMouseMoveEvent OnMouseMove;
+  TMouseWheelEvent OnMouseWheel;
 
   void Notification(TComponent* component, TOperation operation) override;
 
@@ -209,6 +213,9 @@ class TControl : public TComponent {
   virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
   virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
   virtual void MouseMove(TShiftState shift, int x, int y);
+  // The wheel: true when the control used it; otherwise the window's default
+  // handling passes it on to the parent window.
+  virtual bool DoMouseWheel(TShiftState shift, int wheelDelta, POINT mousePos);
   virtual void VisibleChanging() {}
   // Invalidates the rectangle of this control in its windowed parent.
   void InvalidateControl(bool isVisible, bool isOpaque);
@@ -226,6 +233,7 @@ class TControl : public TComponent {
   void WMMButtonDown(TMessage& m);
   void WMMButtonUp(TMessage& m);
   void WMMouseMove(TMessage& m);
+  void WMMouseWheel(TMessage& m);
   void WMContextMenu(TMessage& m);
   void CMEnabledChanged(TMessage& m);
   void CMFontChanged(TMessage& m);
@@ -398,6 +406,15 @@ class TWinControl : public TControl {
   void CMFontChanged(TMessage& m);
   void CMVisibleChanged(TMessage& m);
   void CNCtlColor(TMessage& m);
+
+  // Keys the control keeps for itself when a dialog-key handler asks
+  // (DLGC_WANTARROWS, DLGC_WANTTAB, DLGC_WANTALLKEYS, DLGC_WANTCHARS); added to
+  // the answer of the window's default handling of WM_GETDLGCODE.
+  UINT DlgCode = 0;
+  void WMGetDlgCode(TMessage& m);
+  // Scroll messages of a child scroll-bar window go back to its control as
+  // CN_HSCROLL/CN_VSCROLL; those of the window's own bars stay with it.
+  void WMScroll(TMessage& m);
 
   WNDPROC defWndProc_ = nullptr;
 
