@@ -8,6 +8,7 @@
 
 #include "Dialogs.h"
 #include "Registry.h"
+#include "Strids.h"
 #include "Strres.h"
 
 TForm1* Form1 = nullptr;
@@ -175,7 +176,9 @@ void TForm1::FormCreate(TObject*) {
 void TForm1::FormPaint(TObject*) {
   if (!HideAtFirstPaint) return;
   HideAtFirstPaint = false;
-  TrayIcon1->Minimize();
+  // Without an icon in the tray nothing could bring the window back: when
+  // the shell refused the icon, the window stays shown.
+  if (TrayIcon1->InTray()) TrayIcon1->Minimize();
 }
 
 void TForm1::FormClose(TObject*, TCloseAction&) {
@@ -201,6 +204,8 @@ void TForm1::ReadStoppedUrl() {
   // such a text is longer than a URL may be, and is ignored like one.
   size_t length = strnlen(buffer, kStoppedBufferSize);
   if (length >= kStoppedBufferSize) return;
+  // An empty text names no pop-up: ignored like a missing value.
+  if (length == 0) return;
   std::string url(buffer, length);
 
   TStrings* blocked = ListBox3->Items();
@@ -240,11 +245,11 @@ void TForm1::SpeedButton5Click(TObject*) {
   if (BlockingEnabled) {
     PurgeAtom("PopupZapnixRunning");
     BlockingEnabled = false;
-    ShowSwitch(1, 8012, 8015);
+    ShowSwitch(1, IDS_ENABLE, IDS_HINT_DISABLED);
   } else {
     GlobalAddAtomA("PopupZapnixRunning");
     BlockingEnabled = true;
-    ShowSwitch(0, 8013, 8014);
+    ShowSwitch(0, IDS_DISABLE, IDS_HINT_ENABLED);
   }
 }
 
@@ -261,18 +266,23 @@ void TForm1::AddUrl(TListBox* list, int selector, const char* prompt) {
   SaveUrlList(selector, list->Items());
 }
 
-void TForm1::DeleteUrl(TListBox* list, int selector) {
+int TForm1::ChosenRow(TListBox* list) {
+  // With nothing selected the caret still stands on a row (row 0 at first):
+  // a row the user never picked. Only a selected caret row is acted on.
   int index = list->ItemIndex();
+  if (index < 0 || index >= list->Items()->Count()) return -1;
+  return list->Selected(index) ? index : -1;
+}
+
+void TForm1::DeleteUrl(TListBox* list, int selector) {
+  int index = ChosenRow(list);
   if (index == -1) return;
-  // A position without a row changes nothing.
-  if (index < 0 || index >= list->Items()->Count()) return;
   list->Items()->Delete(index);
   SaveUrlList(selector, list->Items());
 }
 
 void TForm1::EditUrl(TListBox* list, int selector) {
-  if (list->Items()->Count() < 1) return;
-  int index = list->ItemIndex();
+  int index = ChosenRow(list);
   if (index == -1) return;
   std::string text = list->Items()->Get(index);
   if (!AskText("Edit", "Edit URL:", text) || text.empty()) return;
@@ -281,8 +291,7 @@ void TForm1::EditUrl(TListBox* list, int selector) {
 }
 
 void TForm1::MoveBlocked(TListBox* target, int selector) {
-  if (ListBox3->Items()->Count() < 1) return;
-  int index = ListBox3->ItemIndex();
+  int index = ChosenRow(ListBox3);
   if (index == -1) return;
   target->Items()->Add(ListBox3->Items()->Get(index));
   ListBox3->Items()->Delete(index);
@@ -302,8 +311,7 @@ void TForm1::SpeedButton8Click(TObject*) { MoveBlocked(ListBox2, 1); }
 void TForm1::SpeedButton9Click(TObject*) { MoveBlocked(ListBox1, 0); }
 
 void TForm1::SpeedButton11Click(TObject*) {
-  if (ListBox3->Items()->Count() < 1) return;
-  int index = ListBox3->ItemIndex();
+  int index = ChosenRow(ListBox3);
   if (index == -1) return;
   ListBox3->Items()->Delete(index);
 }
@@ -317,10 +325,10 @@ void TForm1::ListBox3DblClick(TObject*) { EditUrl(ListBox3, -1); }
 void TForm1::MyImage2Click(TObject*) { PostMessageA(Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }
 void TForm1::MyImage3Click(TObject*) { PostMessageA(Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0); }
 
-void TForm1::Label4Click(TObject*) { ShellOpen(LoadStringBuffer(8003, 500).c_str()); }
+void TForm1::Label4Click(TObject*) { ShellOpen(LoadStringBuffer(IDS_WEB_PAGE, 500).c_str()); }
 
 void TForm1::SpeedButton6Click(TObject*) {
-  std::string path = Application->ExeFolder() + LoadStringBuffer(8007, 500);
+  std::string path = Application->ExeFolder() + LoadStringBuffer(IDS_HELP_FILE, 500);
   ShellOpen(path.c_str());
 }
 

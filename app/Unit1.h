@@ -135,6 +135,8 @@ class TForm1 : public TForm {
   void ListBox3Exit(TObject* sender);
 
  private:
+  // The row a list command acts on: the caret row while it is selected, else -1.
+  static int ChosenRow(TListBox* list);
   void AddUrl(TListBox* list, int selector, const char* prompt);
   void DeleteUrl(TListBox* list, int selector);
   // Edits the current row; saves the list when a selector is given.

@@ -15,6 +15,17 @@ namespace {
 // String resources of the shell's two refusals that are reported.
 constexpr unsigned kCannotCreateIcon = 0;
 constexpr unsigned kCannotRemoveIcon = 5;
+
+// A boolean written and read as the form text writes booleans.
+const std::vector<std::string> kBooleanNames = {"False", "True"};
+
+// The shell broadcasts this message to every top-level window when its
+// taskbar is created again (after the shell restarted); the icons it held
+// are gone then and have to be added anew.
+UINT TaskbarCreatedMessage() {
+  static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+  return message;
+}
 }  // namespace
 
 const std::vector<std::string> TrayIconMessageNames = {
@@ -28,9 +39,17 @@ const TClassInfo& TTrayIcon::StaticClass() {
     c.Bool("Visible", &TTrayIcon::Visible, &TTrayIcon::SetVisible, false)
         .Str("Hint", &TTrayIcon::Hint, &TTrayIcon::SetHint)
         .Ref<TPopupMenu>("PopupMenu", &TTrayIcon::PopupMenu, &TTrayIcon::SetPopupMenu)
-        .Bool("Hide", &TTrayIcon::Hide, &TTrayIcon::SetHide, false)
-        .Enum("RestoreOn", TrayIconMessageNames, &TTrayIcon::RestoreOn, &TTrayIcon::SetRestoreOn, imClick)
-        .Enum("PopupMenuOn", TrayIconMessageNames, &TTrayIcon::PopupMenuOn, &TTrayIcon::SetPopupMenuOn, imClick)
+        // Hide, RestoreOn and PopupMenuOn start with values other than their
+        // declared defaults (true, imDoubleClick, imNone against false, imClick,
+        // imClick). Left to the default rule, a value equal to the declared
+        // default would not be written and would read back as the starting
+        // value; so these three are written whatever they hold. Form text that
+        // leaves them out still reads as before.
+        .Enum("Hide", kBooleanNames, &TTrayIcon::Hide, &TTrayIcon::SetHide, false, /*hasDefault=*/false)
+        .Enum("RestoreOn", TrayIconMessageNames, &TTrayIcon::RestoreOn, &TTrayIcon::SetRestoreOn, imClick,
+              /*hasDefault=*/false)
+        .Enum("PopupMenuOn", TrayIconMessageNames, &TTrayIcon::PopupMenuOn, &TTrayIcon::SetPopupMenuOn, imClick,
+              /*hasDefault=*/false)
         .Ref<TImageList>("Icons", &TTrayIcon::Icons, &TTrayIcon::SetIcons)
         .Int("IconIndex", &TTrayIcon::IconIndex, &TTrayIcon::SetIconIndex, 0)
         .Int("AnimateInterval", &TTrayIcon::GetAnimateInterval, &TTrayIcon::SetAnimateInterval, 1000)
@@ -139,13 +158,27 @@ void TTrayIcon::SetVisible(bool value) {
   data_.hIcon = icon_->Handle();
   if (value) {
     if (!ShellNotify(NIM_ADD, &data_)) throw EOutOfResources(LoadStringBuffer(kCannotCreateIcon, 4096));
+    inTray_ = true;
     hide_ = true;
     InstallHook();
   } else {
     if (!ShellNotify(NIM_DELETE, &data_)) throw EOutOfResources(LoadStringBuffer(kCannotRemoveIcon, 4096));
+    inTray_ = false;
     hide_ = false;
     RemoveHook();
   }
+}
+
+void TTrayIcon::AddAgain() {
+  if (!visible_ || Designing()) return;
+  data_.hIcon = icon_->Handle();
+  // The new taskbar knows nothing of the icon: an add, with the picture and
+  // the hint the record holds now. A refusal leaves things as they were; the
+  // next restart of the shell tries again.
+  if (!ShellNotify(NIM_ADD, &data_)) return;
+  inTray_ = true;
+  hide_ = true;
+  InstallHook();
 }
 
 void TTrayIcon::SetHint(const std::string& value) {
@@ -233,6 +266,7 @@ void TTrayIcon::DoOnAnimate(TObject* /*sender*/) {
 
 void TTrayIcon::EndSession() {
   ShellNotify(NIM_DELETE, &data_);
+  inTray_ = false;
 }
 
 TShiftState TTrayIcon::ShiftState() {
@@ -248,6 +282,9 @@ void TTrayIcon::DoMessage(TMessage& message) {
     case WM_QUERYENDSESSION: WMQueryEndSession(message); break;
     case WM_ENDSESSION: WMEndSession(message); break;
     case kCallbackMessage: TrayNotify(message); break;
+    default:
+      if (message.Msg == TaskbarCreatedMessage()) AddAgain();
+      break;
   }
   // The window is never shown and has nothing for the default procedure to
   // do: every other message is answered with 0.

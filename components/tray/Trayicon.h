@@ -116,6 +116,12 @@ class TTrayIcon : public TComponent {
 
   // Deletes the icon from the notification area; a refusal is ignored.
   void EndSession();
+  // True while the shell holds the icon: after an add it accepted and until
+  // the icon is deleted. Visible says only what was asked for.
+  bool InTray() const { return inTray_; }
+  // Adds a visible icon once more, as after the shell's taskbar was created
+  // again; a refusal is ignored.
+  void AddAgain();
   // The keyboard's shift, ctrl and alt keys as they are now.
   static TShiftState ShiftState();
   // Sees the application window's messages: minimise and restore commands
@@ -165,6 +171,7 @@ class TTrayIcon : public TComponent {
   bool visible_ = false;
   bool hide_ = true;
   bool animate_ = false;
+  bool inTray_ = false;
   TTrayIconMessage restoreOn_ = imDoubleClick;
   TTrayIconMessage popupMenuOn_ = imNone;
   UtilWindow window_;

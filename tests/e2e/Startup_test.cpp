@@ -47,24 +47,91 @@ TEST_F(StartupTest, SecondInstanceEndsWithExitCodeOneAndChangesNothing) {
   EXPECT_EQ(first.WindowEvents().size(), 3u) << "the first instance was disturbed: " << first.WindowEvents();
 }
 
-TEST_F(StartupTest, StaleInstanceAtomEndsTheStartWithExitCodeOneAndNothingElse) {
-  AddAtomReferences(kInstanceAtom, 1);
+// Atoms left by an instance that ended without closing its window do not
+// lock the program out: no live process holds the instance lock, so the start
+// clears them and runs.
+TEST_F(StartupTest, StaleAtomsOfADeadInstanceAreClearedAndTheProgramStarts) {
+  AddAtomReferences(kInstanceAtom, 2);
+  AddAtomReferences(kRunningAtom, 3);
   AddAtomReferences(kEngineMarkerAtom, 2);
 
   ZapnixProcess zapnix;
-  ASSERT_TRUE(zapnix.Started());
-  bool windowSeen = false;
-  WaitFor([&] {
-    windowSeen = windowSeen || !zapnix.Windows(nullptr, nullptr).empty();
-    return !zapnix.Running();
-  }, kExitTimeoutMs, 1);
-  EXPECT_EQ(zapnix.WaitForExit(), 1u);
-  EXPECT_FALSE(windowSeen) << "the refused start created a window";
-  EXPECT_EQ(zapnix.WindowEvents(), "");
+  ASSERT_NE(zapnix.WaitForMainWindow(), nullptr) << "the start was refused";
+  ASSERT_TRUE(zapnix.WaitUntilHiddenAfterFirstPaint()) << zapnix.WindowEvents();
   EXPECT_EQ(CountAtomReferences(kInstanceAtom), 1);
-  EXPECT_FALSE(AtomPresent(kRunningAtom));
-  EXPECT_EQ(CountAtomReferences(kEngineMarkerAtom), 2) << "the refused start cleared the engine marker";
-  EXPECT_FALSE(KeyExists(kEngineClassKey)) << "the refused start registered the engine";
+  EXPECT_EQ(CountAtomReferences(kRunningAtom), 1);
+  EXPECT_FALSE(AtomPresent(kEngineMarkerAtom));
+  EXPECT_FALSE(zapnix.FindMessageBox().has_value());
+}
+
+TEST_F(StartupTest, KilledInstanceDoesNotLockTheNextStartOut) {
+  {
+    ZapnixProcess killed;
+    ASSERT_NE(killed.WaitForMainWindow(), nullptr);
+    ASSERT_TRUE(killed.WaitUntilHiddenAfterFirstPaint());
+    killed.Kill();
+    ASSERT_TRUE(killed.WaitForExit().has_value());
+  }
+  ASSERT_TRUE(AtomPresent(kInstanceAtom)) << "a killed process withdrew its atom";
+  ZapnixProcess next;
+  ASSERT_NE(next.WaitForMainWindow(), nullptr) << "locked out after a killed instance";
+  EXPECT_TRUE(next.WaitUntilHiddenAfterFirstPaint());
+  EXPECT_EQ(CountAtomReferences(kInstanceAtom), 1);
+  EXPECT_TRUE(next.AskToClose());
+  EXPECT_EQ(next.WaitForExit(), 0u);
+  EXPECT_FALSE(AtomPresent(kInstanceAtom));
+}
+
+TEST_F(StartupTest, TwoStartsAtTheSameMomentGiveOneInstance) {
+  ZapnixProcess first(StartOptions{.watch = false});
+  ZapnixProcess second(StartOptions{.watch = false});
+  ASSERT_TRUE(first.Started() && second.Started());
+  // One of the two ends with exit code 1; the other runs.
+  std::optional<DWORD> code;
+  ZapnixProcess* survivor = nullptr;
+  WaitFor([&] {
+    if ((code = first.WaitForExit(0))) survivor = &second;
+    else if ((code = second.WaitForExit(0))) survivor = &first;
+    return code.has_value();
+  }, kStartTimeoutMs);
+  ASSERT_TRUE(code.has_value()) << "both kept running";
+  EXPECT_EQ(*code, 1u);
+  ASSERT_NE(survivor->WaitForMainWindow(), nullptr);
+  EXPECT_TRUE(survivor->Running());
+  EXPECT_EQ(CountAtomReferences(kInstanceAtom), 1);
+  EXPECT_TRUE(survivor->AskToClose());
+  EXPECT_EQ(survivor->WaitForExit(), 0u);
+}
+
+// A main window that holds the atom without the lock (an older build of the
+// program) still counts as a running instance: the start ends with exit
+// code 1 and leaves its atoms alone.
+TEST_F(StartupTest, AtomOfAWindowThatRunsWithoutTheLockIsKept) {
+  // A window of the main window's class and text in this process, gone with the test.
+  struct OlderInstance {
+    HWND window = nullptr;
+    OlderInstance() {
+      WNDCLASSA windowClass{};
+      windowClass.lpfnWndProc = DefWindowProcA;
+      windowClass.hInstance = GetModuleHandleA(nullptr);
+      windowClass.lpszClassName = kMainWindowClass;
+      RegisterClassA(&windowClass);
+      window = CreateWindowExA(0, kMainWindowClass, kMainWindowText, WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+    }
+    ~OlderInstance() {
+      if (window) DestroyWindow(window);
+      UnregisterClassA(kMainWindowClass, GetModuleHandleA(nullptr));
+    }
+  } older;
+  ASSERT_NE(older.window, nullptr);
+  AddAtomReferences(kInstanceAtom, 1);
+  AddAtomReferences(kRunningAtom, 1);
+
+  ZapnixProcess zapnix(StartOptions{.watch = false});
+  EXPECT_EQ(zapnix.WaitForExit(), 1u);
+  EXPECT_EQ(CountAtomReferences(kInstanceAtom), 1);
+  EXPECT_EQ(CountAtomReferences(kRunningAtom), 1);
 }
 
 TEST_F(StartupTest, ClearsEveryReferenceOfTheEngineMarkerAtStart) {
