@@ -1,6 +1,7 @@
 #include "Classes.h"
 
 #include <algorithm>
+#include <bit>
 
 // ---------------------------------------------------------------------------
 // Run-time class information.
@@ -62,6 +63,9 @@ bool TPropInfo::IsStored(TObject& object) const {
       // A property that cannot be set back is not worth writing.
       if (readOnly || !getOrd || !setOrd) return false;
       return !hasDefault || getOrd(object) != defaultValue;
+    case TPropKind::Float:
+      if (readOnly || !getFloat || !setFloat) return false;
+      return !hasDefault || std::bit_cast<uint64_t>(getFloat(object)) != std::bit_cast<uint64_t>(floatDefault);
     case TPropKind::String:
       if (readOnly || !getStr || !setStr) return false;
       return !getStr(object).empty();

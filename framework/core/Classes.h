@@ -18,6 +18,7 @@
 class TObject;
 class TPersistent;
 class TComponent;
+class TFiler;
 struct TClassInfo;
 
 // ---------------------------------------------------------------------------
@@ -102,6 +103,7 @@ enum class TPropKind {
   Component,    // reference to another component, written by name, fixed up after reading
   Persistent,   // a nested object whose own properties are written as Name.Sub = value
   Method,       // event, written by the handler's name
+  Float,        // a double (dates and times too), written so that it reads back identical
 };
 
 struct TPropInfo {
@@ -111,12 +113,15 @@ struct TPropInfo {
   // Component: the class the referred component must be of. A function, because
   // a class may refer to its own kind while its information is being built.
   const TClassInfo& (*refClass)() = nullptr;
-  bool hasDefault = false;                          // ordinal properties: default value exists
+  bool hasDefault = false;                          // ordinal and float properties: default value exists
   int64_t defaultValue = 0;
+  double floatDefault = 0;
   bool readOnly = false;
 
   std::function<int64_t(TObject&)> getOrd;
   std::function<void(TObject&, int64_t)> setOrd;
+  std::function<double(TObject&)> getFloat;
+  std::function<void(TObject&, double)> setFloat;
   std::function<std::string(TObject&)> getStr;
   std::function<void(TObject&, const std::string&)> setStr;
   std::function<std::vector<uint8_t>(TObject&)> getBin;
@@ -128,6 +133,10 @@ struct TPropInfo {
   std::function<std::string(TObject&)> getMethodName;    // Method: "" when unassigned or not a form's method
   std::function<void(TObject&, const std::any&)> setMethod;  // Method: takes a bound TEvent<...>
   std::function<bool(TObject&)> stored;                  // optional stored-predicate
+  // Integer: names of some values (crHandPoint), written in place of the number
+  // and read back as it.
+  bool (*toIdent)(int64_t value, std::string& ident) = nullptr;
+  bool (*fromIdent)(std::string_view ident, int64_t& value) = nullptr;
 
   bool IsStored(TObject& object) const;  // applies stored-predicate and default rules
 };
@@ -225,7 +234,7 @@ class TClassBuilder {
  public:
   explicit TClassBuilder(TClassInfo& info) : info_(info) {}
 
-  // Integer property; pass std::nullopt-like `NoDefault` to always store it.
+  // Integer property; hasDefault = false stores it whatever its value.
   template <class G, class S>
   TClassBuilder& Int(const std::string& name, G get, S set, int64_t def = 0, bool hasDefault = true) {
     auto& p = Add(name, TPropKind::Integer);
@@ -236,12 +245,12 @@ class TClassBuilder {
     return *this;
   }
   template <class G, class S>
-  TClassBuilder& Bool(const std::string& name, G get, S set, bool def = false) {
+  TClassBuilder& Bool(const std::string& name, G get, S set, bool def = false, bool hasDefault = true) {
     auto& p = Add(name, TPropKind::Boolean);
     p.getOrd = [get](TObject& o) { return static_cast<int64_t>(static_cast<bool>(zx_detail::Get(get, Self(o)))); };
     p.setOrd = [set](TObject& o, int64_t v) { zx_detail::Set(set, Self(o), v != 0); };
     p.defaultValue = def;
-    p.hasDefault = true;
+    p.hasDefault = hasDefault;
     return *this;
   }
   template <class E, class G, class S>
@@ -276,6 +285,22 @@ class TClassBuilder {
     p.defaultValue = def;
     p.hasDefault = hasDefault;
     return *this;
+  }
+  // Floating-point property. It is stored unless it equals the default bit for
+  // bit, so that -0.0 survives against a default of 0.
+  template <class G, class S>
+  TClassBuilder& Float(const std::string& name, G get, S set, double def = 0, bool hasDefault = true) {
+    auto& p = Add(name, TPropKind::Float);
+    p.getFloat = [get](TObject& o) { return static_cast<double>(zx_detail::Get(get, Self(o))); };
+    p.setFloat = [set](TObject& o, double v) { zx_detail::Set(set, Self(o), v); };
+    p.floatDefault = def;
+    p.hasDefault = hasDefault;
+    return *this;
+  }
+  // A date and time (TDateTime, days since 30 December 1899) streams as its number.
+  template <class G, class S>
+  TClassBuilder& DateTime(const std::string& name, G get, S set, double def = 0, bool hasDefault = true) {
+    return Float(name, get, set, def, hasDefault);
   }
   template <class G, class S>
   TClassBuilder& Str(const std::string& name, G get, S set) {
@@ -346,6 +371,12 @@ class TClassBuilder {
     info_.props.back().stored = [pred](TObject& o) { return static_cast<bool>(std::invoke(pred, Self(o))); };
     return *this;
   }
+  // Gives the last declared integer property names for some of its values.
+  TClassBuilder& Idents(bool (*toIdent)(int64_t, std::string&), bool (*fromIdent)(std::string_view, int64_t&)) {
+    info_.props.back().toIdent = toIdent;
+    info_.props.back().fromIdent = fromIdent;
+    return *this;
+  }
   TClassBuilder& ReadOnly() {
     info_.props.back().readOnly = true;
     return *this;
@@ -405,6 +436,13 @@ class TPersistent : public TObject {
   // Copies the state of another object; the default raises EConvertError
   // ("Cannot assign a X to a Y") unless the source knows how to AssignTo us.
   virtual void Assign(const TPersistent* source);
+
+  // Declares data streamed with the object beside its published properties
+  // (a list of texts, a binary block): an override calls the inherited one and
+  // then filer->DefineProperty or filer->DefineBinaryProperty for each item.
+  // The form-description reader and writer call it; the writer writes these
+  // after the published properties.
+  virtual void DefineProperties(TFiler* filer) {}
 
  protected:
   virtual void AssignTo(TPersistent* dest) const;

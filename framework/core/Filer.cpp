@@ -1,12 +1,14 @@
 #include "Filer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <exception>
 #include <set>
 #include <vector>
 
 #include "Colors.h"
+#include "Streams.h"
 
 namespace {
 
@@ -29,6 +31,10 @@ bool IsIdentChar(char ch) {
   return IsIdentStart(ch) || (ch >= '0' && ch <= '9');
 }
 
+bool IsDigit(char ch) {
+  return ch >= '0' && ch <= '9';
+}
+
 int HexValue(char ch) {
   if (ch >= '0' && ch <= '9') return ch - '0';
   if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
@@ -39,12 +45,13 @@ int HexValue(char ch) {
 // ---------------------------------------------------------------------------
 // Tokens of the text.
 
-enum class Tok { End, Ident, Integer, String, Binary, Symbol };
+enum class Tok { End, Ident, Integer, Float, String, Binary, Symbol };
 
 struct Token {
   Tok kind = Tok::End;
   std::string text;  // identifier, or the decoded bytes of a string
   int64_t number = 0;
+  double real = 0;
   std::vector<uint8_t> bytes;
   char symbol = 0;
   int line = 1;
@@ -106,24 +113,46 @@ class Lexer {
     return t;
   }
 
+  // An integer (decimal or $hex, 32 bits at most) or a decimal floating-point
+  // number with a fraction or an exponent.
   Token& ReadNumber(Token& t) {
-    bool negative = s_[pos_] == '-';
+    const size_t start = pos_;
+    const bool negative = s_[pos_] == '-';
     if (negative) ++pos_;
-    bool hex = s_[pos_] == '$';
+    const bool hex = pos_ < s_.size() && s_[pos_] == '$';
     if (hex) ++pos_;
+    const size_t digitsStart = pos_;
+    while (pos_ < s_.size() && (hex ? HexValue(s_[pos_]) >= 0 : IsDigit(s_[pos_]))) ++pos_;
+    const size_t digitsEnd = pos_;
+    bool real = false;
+    if (!hex && pos_ + 1 < s_.size() && s_[pos_] == '.' && IsDigit(s_[pos_ + 1])) {
+      real = true;
+      ++pos_;
+      while (pos_ < s_.size() && IsDigit(s_[pos_])) ++pos_;
+    }
+    if (!hex && pos_ < s_.size() && (s_[pos_] == 'e' || s_[pos_] == 'E')) {
+      size_t e = pos_ + 1;
+      if (e < s_.size() && (s_[e] == '+' || s_[e] == '-')) ++e;
+      if (e < s_.size() && IsDigit(s_[e])) {
+        real = true;
+        pos_ = e;
+        while (pos_ < s_.size() && IsDigit(s_[pos_])) ++pos_;
+      }
+    }
+    if (digitsEnd == digitsStart || (pos_ < s_.size() && (IsIdentChar(s_[pos_]) || s_[pos_] == '.')))
+      Fail(line_, "Invalid number");
+    if (real) {
+      if (!TryTextToFloat(s_.substr(start, pos_ - start), t.real))
+        Fail(line_, "Floating-point value out of range");
+      t.kind = Tok::Float;
+      return t;
+    }
     int64_t magnitude = 0;
-    size_t digits = 0;
-    while (pos_ < s_.size()) {
-      int d = hex ? HexValue(s_[pos_]) : (s_[pos_] >= '0' && s_[pos_] <= '9' ? s_[pos_] - '0' : -1);
-      if (d < 0) break;
-      magnitude = magnitude * (hex ? 16 : 10) + d;
+    for (size_t i = digitsStart; i < digitsEnd; ++i) {
+      magnitude = magnitude * (hex ? 16 : 10) + (hex ? HexValue(s_[i]) : s_[i] - '0');
       // Nothing of 32 bits is larger; stopping here keeps the arithmetic in range.
       if (magnitude > int64_t{0xFFFFFFFF}) Fail(line_, "Integer value out of range");
-      ++digits;
-      ++pos_;
     }
-    if (digits == 0 || (pos_ < s_.size() && (IsIdentChar(s_[pos_]) || s_[pos_] == '.')))
-      Fail(line_, "Invalid number");
     t.kind = Tok::Integer;
     t.number = negative ? -magnitude : magnitude;
     return t;
@@ -202,8 +231,9 @@ class Lexer {
 
 // A property value as written, before it is matched against the property's kind.
 struct Value {
-  enum Kind { Integer, Ident, String, Set, List, Binary } kind = Integer;
+  enum Kind { Integer, Float, Ident, String, Set, List, Binary } kind = Integer;
   int64_t number = 0;
+  double real = 0;
   std::string text;
   std::vector<std::string> items;  // set members or list lines
   std::vector<uint8_t> bytes;
@@ -214,9 +244,9 @@ struct Value {
 // ---------------------------------------------------------------------------
 // Reader
 
-class TReader {
+class TReader::Impl {
  public:
-  TReader(TComponent* root, std::string_view text) : root_(root), lexer_(text) {}
+  Impl(TComponent* root, std::string_view text) : root_(root), lexer_(text) {}
 
   void Read() {
     const TClassInfo& rootClass = root_->ClassType();
@@ -249,6 +279,8 @@ class TReader {
   }
 
  private:
+  friend class TReader;
+
   struct Created {
     TComponent* component;
     int line;
@@ -371,25 +403,52 @@ class TReader {
     std::string path = token_.text;
     Advance();
     Expect('=');
-    Value value = ReadValue();
 
     // Walk the dotted name through nested persistents.
     TObject* target = component;
-    const TPropInfo* prop = nullptr;
     size_t start = 0;
     for (;;) {
       size_t dot = path.find('.', start);
       std::string_view part = std::string_view(path).substr(start, dot == std::string::npos ? dot : dot - start);
-      prop = target->ClassType().FindProp(part);
-      if (!prop) Fail(line, "Property " + path + " does not exist");
-      if (dot == std::string::npos) break;
-      if (prop->kind != TPropKind::Persistent || !prop->getObj) Fail(line, "Property " + path + " does not exist");
+      const TPropInfo* prop = target->ClassType().FindProp(part);
+      if (dot == std::string::npos) {
+        if (prop)
+          Assign(*target, *prop, path, ReadValue(), line);
+        else
+          ReadDefinedProperty(*target, std::string(part), path, line);
+        return;
+      }
+      if (!prop || prop->kind != TPropKind::Persistent || !prop->getObj)
+        Fail(line, "Property " + path + " does not exist");
       TObject* inner = prop->getObj(*target);
       if (!inner) Fail(line, "Property " + path.substr(0, dot) + " is not assigned");
       target = inner;
       start = dot + 1;
     }
-    Assign(*target, *prop, path, value, line);
+  }
+
+  // A property that the object declares in DefineProperties rather than in
+  // its class's table.
+  void ReadDefinedProperty(TObject& target, const std::string& name, const std::string& path, int line) {
+    auto* persistent = dynamic_cast<TPersistent*>(&target);
+    if (!persistent) Fail(line, "Property " + path + " does not exist");
+    const std::string what = "Error reading " + path;
+    TReader filer(*this, name);
+    Guard(line, what, [&] { persistent->DefineProperties(&filer); });
+    if (filer.read_) {
+      Guard(line, what, [&] { filer.read_(filer); });
+      return;
+    }
+    if (filer.readBinary_) {
+      if (token_.kind != Tok::Binary) BadValue(path, line);
+      TMemoryStream stream;
+      stream.WriteBuffer(token_.bytes.data(), static_cast<int64_t>(token_.bytes.size()));
+      stream.SetPosition(0);
+      Advance();
+      Guard(line, what, [&] { filer.readBinary_(stream); });
+      return;
+    }
+    Fail(line, filer.found_ ? "Property " + path + " cannot be read" : "Property " + path + " does not exist");
   }
 
   Value ReadValue() {
@@ -399,6 +458,11 @@ class TReader {
       case Tok::Integer:
         v.kind = Value::Integer;
         v.number = token_.number;
+        Advance();
+        return v;
+      case Tok::Float:
+        v.kind = Value::Float;
+        v.real = token_.real;
         Advance();
         return v;
       case Tok::Ident:
@@ -477,11 +541,18 @@ class TReader {
     if (prop.readOnly) Fail(line, "Property " + path + " is read-only");
     const std::string what = "Error reading " + path;
     switch (prop.kind) {
-      case TPropKind::Integer:
-        if (v.kind != Value::Integer || !prop.setOrd) BadValue(path, line);
-        if (v.number < INT32_MIN || v.number > INT32_MAX) Fail(line, "Integer value out of range for " + path);
-        Guard(line, what, [&] { prop.setOrd(target, v.number); });
+      case TPropKind::Integer: {
+        if (!prop.setOrd) BadValue(path, line);
+        int64_t number = v.number;
+        if (v.kind == Value::Ident && prop.fromIdent) {
+          if (!prop.fromIdent(v.text, number)) Fail(line, "Invalid property value for " + path + ": " + v.text);
+        } else if (v.kind != Value::Integer) {
+          BadValue(path, line);
+        }
+        if (number < INT32_MIN || number > INT32_MAX) Fail(line, "Integer value out of range for " + path);
+        Guard(line, what, [&] { prop.setOrd(target, number); });
         return;
+      }
       case TPropKind::Boolean: {
         if (v.kind != Value::Ident || !prop.setOrd) BadValue(path, line);
         bool b = SameText(v.text, "True");
@@ -516,6 +587,12 @@ class TReader {
           BadValue(path, line);
         }
         Guard(line, what, [&] { prop.setOrd(target, static_cast<int64_t>(color)); });
+        return;
+      }
+      case TPropKind::Float: {
+        if (!prop.setFloat || (v.kind != Value::Float && v.kind != Value::Integer)) BadValue(path, line);
+        double real = v.kind == Value::Float ? v.real : static_cast<double>(v.number);
+        Guard(line, what, [&] { prop.setFloat(target, real); });
         return;
       }
       case TPropKind::String:
@@ -598,7 +675,7 @@ class TReader {
     }
     for (auto it = created_.rbegin(); it != created_.rend(); ++it) delete it->component;
     created_.clear();
-    root_->state_ = root_->state_ - TComponentState{csLoading, csReading};
+    TReader::ClearLoading(root_);
   }
 
   TComponent* root_;
@@ -610,9 +687,79 @@ class TReader {
   std::vector<Fixup> events_;
 };
 
+void TReader::ClearLoading(TComponent* component) {
+  component->state_ = component->state_ - TComponentState{csLoading, csReading};
+}
+
+void TReader::DefineProperty(const std::string& name, TReaderProc readData, TWriterProc, bool) {
+  if (found_ || !SameText(name, wanted_)) return;
+  found_ = true;
+  read_ = std::move(readData);
+}
+
+void TReader::DefineBinaryProperty(const std::string& name, TStreamProc readData, TStreamProc, bool) {
+  if (found_ || !SameText(name, wanted_)) return;
+  found_ = true;
+  readBinary_ = std::move(readData);
+}
+
+int TReader::ReadInteger() {
+  const Token& t = impl_.token_;
+  if (t.kind != Tok::Integer) Fail(t.line, "Integer expected");
+  if (t.number < INT32_MIN || t.number > INT32_MAX) Fail(t.line, "Integer value out of range");
+  int value = static_cast<int>(t.number);
+  impl_.Advance();
+  return value;
+}
+
+double TReader::ReadFloat() {
+  const Token& t = impl_.token_;
+  double value = 0;
+  if (t.kind == Tok::Float)
+    value = t.real;
+  else if (t.kind == Tok::Integer)
+    value = static_cast<double>(t.number);
+  else
+    Fail(t.line, "Floating-point value expected");
+  impl_.Advance();
+  return value;
+}
+
+bool TReader::ReadBoolean() {
+  const Token& t = impl_.token_;
+  bool value = impl_.IsKeyword("True");
+  if (!value && !impl_.IsKeyword("False")) Fail(t.line, "True or False expected");
+  impl_.Advance();
+  return value;
+}
+
+std::string TReader::ReadString() {
+  if (impl_.token_.kind != Tok::String) Fail(impl_.token_.line, "String expected");
+  return impl_.ReadStringExpression();
+}
+
+std::string TReader::ReadIdent() {
+  if (impl_.token_.kind != Tok::Ident) Fail(impl_.token_.line, "Identifier expected");
+  std::string value = impl_.token_.text;
+  impl_.Advance();
+  return value;
+}
+
+void TReader::ReadListBegin() {
+  impl_.Expect('(');
+}
+
+bool TReader::EndOfList() {
+  return impl_.IsSymbol(')');
+}
+
+void TReader::ReadListEnd() {
+  impl_.Expect(')');
+}
+
 void ReadComponentText(TComponent* root, std::string_view text) {
   if (!root) throw EReadError("No component to read into");
-  TReader reader(root, text);
+  TReader::Impl reader(root, text);
   reader.Read();
 }
 
@@ -652,9 +799,24 @@ std::vector<std::string> QuotePieces(std::string_view s) {
   return pieces;
 }
 
-class TWriter {
+// A value as a defined property's write procedure gives it: a single
+// token, a text (written in quoted pieces) or a list of values.
+struct WrittenValue {
+  enum Kind { Atom, Text, List } kind = Atom;
+  std::string text;
+  std::vector<WrittenValue> items;
+};
+
+bool IsIdent(std::string_view s) {
+  if (s.empty() || !IsIdentStart(s[0])) return false;
+  return std::all_of(s.begin(), s.end(), IsIdentChar);
+}
+
+}  // namespace
+
+class TWriter::Impl {
  public:
-  explicit TWriter(TComponent* root) : root_(root) {}
+  explicit Impl(TComponent* root) : root_(root) {}
 
   std::string Write() {
     WriteObject(root_, 0);
@@ -662,6 +824,8 @@ class TWriter {
   }
 
  private:
+  friend class TWriter;
+
   void Line(int level, const std::string& text) {
     out_.append(static_cast<size_t>(level) * 2, ' ');
     out_ += text;
@@ -697,9 +861,13 @@ class TWriter {
             WriteProperties(*inner, path + ".", level, depth + 1);
           }
           break;
-        case TPropKind::Integer:
-          Line(level, path + " = " + IntToStr(static_cast<int32_t>(prop->getOrd(object))));
+        case TPropKind::Integer: {
+          const int32_t number = static_cast<int32_t>(prop->getOrd(object));
+          std::string ident;
+          if (!prop->toIdent || !prop->toIdent(number, ident)) ident = IntToStr(number);
+          Line(level, path + " = " + ident);
           break;
+        }
         case TPropKind::Boolean:
           Line(level, path + " = " + (prop->getOrd(object) ? "True" : "False"));
           break;
@@ -735,8 +903,63 @@ class TWriter {
         case TPropKind::Method:
           Line(level, path + " = " + prop->getMethodName(object));
           break;
+        case TPropKind::Float:
+          Line(level, path + " = " + FloatText(prop->getFloat(object), path));
+          break;
       }
     }
+    if (auto* persistent = dynamic_cast<TPersistent*>(&object)) {
+      TWriter filer(*this, prefix, level);
+      persistent->DefineProperties(&filer);
+    }
+  }
+
+  static std::string FloatText(double value, const std::string& path) {
+    if (!std::isfinite(value)) throw EWriteError("Cannot write " + path + ": an infinity or NaN has no text");
+    return FloatToText(value);
+  }
+
+  // A defined property: what its procedure writes is collected first, so that
+  // it can be laid out like a published property of the same shape.
+  void WriteDefined(const std::string& path, int level, TWriter& filer, const TFiler::TWriterProc& writeData) {
+    if (capturing_) throw EWriteError("Cannot write " + path + " while another property is being written");
+    capturing_ = true;
+    capturePath_ = path;
+    captured_.clear();
+    open_.assign(1, &captured_);
+    try {
+      writeData(filer);
+    } catch (...) {
+      capturing_ = false;
+      throw;
+    }
+    capturing_ = false;
+    if (open_.size() != 1) throw EWriteError("Cannot write " + path + ": a list is not closed");
+    if (captured_.size() != 1)
+      throw EWriteError("Cannot write " + path + (captured_.empty() ? ": no value" : ": more than one value"));
+    WriteValue(level, path, captured_[0]);
+  }
+
+  void WriteDefinedBinary(const std::string& path, int level, const TFiler::TStreamProc& writeData) {
+    TMemoryStream stream;
+    writeData(stream);
+    const uint8_t* bytes = stream.Memory();
+    WriteBinary(level, path, std::vector<uint8_t>(bytes, bytes + stream.Size()));
+  }
+
+  void Capture(WrittenValue value) {
+    if (!capturing_) throw EWriteError("No property is being written");
+    open_.back()->push_back(std::move(value));
+  }
+
+  void CaptureListBegin() {
+    Capture({WrittenValue::List, {}, {}});
+    open_.push_back(&open_.back()->back().items);
+  }
+
+  void CaptureListEnd() {
+    if (!capturing_ || open_.size() < 2) throw EWriteError("Cannot write " + capturePath_ + ": no list to close");
+    open_.pop_back();
   }
 
   static std::string SetText(const TPropInfo& prop, int64_t value, const std::string& path) {
@@ -770,16 +993,53 @@ class TWriter {
   }
 
   void WriteList(int level, const std::string& path, const std::vector<std::string>& lines) {
-    if (lines.empty()) {
-      Line(level, path + " = ()");
-      return;
+    WrittenValue list{WrittenValue::List, {}, {}};
+    for (const std::string& line : lines) list.items.push_back({WrittenValue::Text, line, {}});
+    WriteValue(level, path, list);
+  }
+
+  void WriteValue(int level, const std::string& path, const WrittenValue& value) {
+    switch (value.kind) {
+      case WrittenValue::Atom:
+        Line(level, path + " = " + value.text);
+        return;
+      case WrittenValue::Text:
+        WriteString(level, path, value.text);
+        return;
+      case WrittenValue::List:
+        if (value.items.empty()) {
+          Line(level, path + " = ()");
+          return;
+        }
+        Line(level, path + " = (");
+        WriteItems(level + 1, value.items, ")");
+        return;
     }
-    Line(level, path + " = (");
-    for (size_t i = 0; i < lines.size(); ++i) {
-      std::vector<std::string> pieces = QuotePieces(lines[i]);
-      for (size_t j = 0; j < pieces.size(); ++j) {
-        bool lastPiece = j + 1 == pieces.size();
-        Line(level + 1, pieces[j] + (!lastPiece ? " +" : i + 1 == lines.size() ? ")" : ""));
+  }
+
+  // The items of a list, one per line (a long text over several); the last
+  // line gets `close`, the closing parentheses of every list that ends there.
+  void WriteItems(int level, const std::vector<WrittenValue>& items, const std::string& close) {
+    for (size_t i = 0; i < items.size(); ++i) {
+      const WrittenValue& item = items[i];
+      const std::string end = i + 1 == items.size() ? close : "";
+      switch (item.kind) {
+        case WrittenValue::Atom:
+          Line(level, item.text + end);
+          break;
+        case WrittenValue::Text: {
+          std::vector<std::string> pieces = QuotePieces(item.text);
+          for (size_t j = 0; j < pieces.size(); ++j) Line(level, pieces[j] + (j + 1 < pieces.size() ? " +" : end));
+          break;
+        }
+        case WrittenValue::List:
+          if (item.items.empty()) {
+            Line(level, "()" + end);
+          } else {
+            Line(level, "(");
+            WriteItems(level + 1, item.items, ")" + end);
+          }
+          break;
       }
     }
   }
@@ -806,12 +1066,51 @@ class TWriter {
   TComponent* root_;
   std::string out_;
   std::set<const TComponent*> written_;
+  bool capturing_ = false;
+  std::string capturePath_;
+  std::vector<WrittenValue> captured_;
+  std::vector<std::vector<WrittenValue>*> open_;  // the lists being written, outermost first
 };
 
-}  // namespace
+void TWriter::DefineProperty(const std::string& name, TReaderProc, TWriterProc writeData, bool hasData) {
+  if (hasData && writeData) impl_.WriteDefined(prefix_ + name, level_, *this, writeData);
+}
+
+void TWriter::DefineBinaryProperty(const std::string& name, TStreamProc, TStreamProc writeData, bool hasData) {
+  if (hasData && writeData) impl_.WriteDefinedBinary(prefix_ + name, level_, writeData);
+}
+
+void TWriter::WriteInteger(int value) {
+  impl_.Capture({WrittenValue::Atom, IntToStr(value), {}});
+}
+
+void TWriter::WriteFloat(double value) {
+  impl_.Capture({WrittenValue::Atom, Impl::FloatText(value, impl_.capturePath_), {}});
+}
+
+void TWriter::WriteBoolean(bool value) {
+  impl_.Capture({WrittenValue::Atom, value ? "True" : "False", {}});
+}
+
+void TWriter::WriteString(const std::string& value) {
+  impl_.Capture({WrittenValue::Text, value, {}});
+}
+
+void TWriter::WriteIdent(const std::string& value) {
+  if (!IsIdent(value)) throw EWriteError("Cannot write " + impl_.capturePath_ + ": '" + value + "' is not an identifier");
+  impl_.Capture({WrittenValue::Atom, value, {}});
+}
+
+void TWriter::WriteListBegin() {
+  impl_.CaptureListBegin();
+}
+
+void TWriter::WriteListEnd() {
+  impl_.CaptureListEnd();
+}
 
 std::string WriteComponentText(TComponent* root) {
   if (!root) throw EWriteError("No component to write");
-  TWriter writer(root);
+  TWriter::Impl writer(root);
   return writer.Write();
 }

@@ -1,8 +1,11 @@
 #include "Sysutils.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <limits>
+#include <system_error>
 #include <vector>
 
 std::string Format(const char* fmt, ...) {
@@ -107,4 +110,41 @@ std::string UpperCase(std::string_view text) {
   std::string s(text);
   for (char& ch : s) ch = static_cast<char>(AsciiUpper(ch));
   return s;
+}
+
+std::string FloatToText(double value) {
+  if (!std::isfinite(value)) throw EConvertError("Infinity and NaN have no text");
+  char buffer[64];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  std::string text(buffer, result.ptr);
+  if (text.find_first_of(".e") == std::string::npos) text += ".0";
+  return text;
+}
+
+bool TryTextToFloat(std::string_view text, double& value) {
+  // from_chars alone would also take "inf", "nan" and hexadecimal forms and
+  // leading blanks of no kind; check the shape first.
+  size_t i = 0;
+  if (i < text.size() && text[i] == '-') ++i;
+  auto digits = [&] {
+    size_t start = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    return i > start;
+  };
+  if (!digits()) return false;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    if (!digits()) return false;
+  }
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    if (!digits()) return false;
+  }
+  if (i != text.size()) return false;
+  double result = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), result);
+  if (error != std::errc() || end != text.data() + text.size()) return false;
+  value = result;
+  return true;
 }

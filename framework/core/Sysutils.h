@@ -61,3 +61,14 @@ int CompareText(std::string_view a, std::string_view b);
 int CompareStr(std::string_view a, std::string_view b);
 // ASCII upper-casing; bytes outside 'a'..'z' stay as they are.
 std::string UpperCase(std::string_view text);
+
+// Floating-point text that does not depend on the locale: a point as decimal
+// separator. FloatToText gives the shortest text that reads back to the
+// identical double, always with a point or an exponent (1.0, -0.0, 1e+300), so
+// that it cannot be taken for an integer; it raises EConvertError for an
+// infinity or a NaN, which have no such text. TryTextToFloat accepts exactly
+// an optional '-', digits, an optional fraction and an optional exponent, and
+// refuses values beyond the range of a double (including those that would
+// round to zero).
+std::string FloatToText(double value);
+bool TryTextToFloat(std::string_view text, double& value);

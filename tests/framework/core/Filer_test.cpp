@@ -4,9 +4,15 @@
 #include <string>
 #include <vector>
 
+#include <bit>
+#include <cmath>
+#include <limits>
+
 #include "Classes.h"
 #include "Colors.h"
+#include "Dateutils.h"
 #include "Filer.h"
+#include "Streams.h"
 #include "Strings.h"
 
 namespace {
@@ -443,7 +449,8 @@ const ErrorCase kErrors[] = {
     {"object Form1: TFilerForm\n  Caption =\n", "Line 3: Unexpected end of text: property value expected"},
     {"object Form1: TFilerForm\nend\nend", "Line 3: Text after the end of the root object"},
     {"object Form1: TFilerForm\n  Caption = ?\nend", "Line 2: Invalid character '?'"},
-    {"object Form1: TFilerForm\n  Caption = 1.5\nend", "Line 2: Invalid number"},
+    {"object Form1: TFilerForm\n  Caption = 1.5x\nend", "Line 2: Invalid number"},
+    {"object Form1: TFilerForm\n  Caption = 1.5\nend", "Line 2: Invalid property value for Caption"},
     {"object Form1: TFilerForm\n  Caption 'x'\nend", "Line 2: '=' expected"},
     {"Form1: TFilerForm\nend", "Line 1: 'object' expected"},
     {"object Form1: TFilerForm\n object A: TFilerItem\n end\n object a: TFilerItem\n end\nend",
@@ -728,6 +735,335 @@ TEST_F(FilerTest, EmptyListsAndNilReferencesRead) {
   EXPECT_EQ(form.Item1->Items.Count(), 0);
   EXPECT_TRUE(form.Item1->Font.Style.Empty());
   EXPECT_TRUE(form.Item1->Data.empty());
+}
+
+// --- Floating-point properties and data an object defines for itself ----------
+
+// Marks kept by a nested object as a list of numbers it defines itself.
+class TFilerMarks : public TPersistent {
+  ZX_CLASS(TFilerMarks, TPersistent)
+ public:
+  int Count = 0;
+  std::vector<double> Marks;
+  void DefineProperties(TFiler* filer) override {
+    TPersistent::DefineProperties(filer);
+    filer->DefineProperty(
+        "Marks",
+        [this](TReader& r) {
+          Marks.clear();
+          r.ReadListBegin();
+          while (!r.EndOfList()) Marks.push_back(r.ReadFloat());
+          r.ReadListEnd();
+        },
+        [this](TWriter& w) {
+          w.WriteListBegin();
+          for (double m : Marks) w.WriteFloat(m);
+          w.WriteListEnd();
+        },
+        !Marks.empty());
+  }
+};
+
+const TClassInfo& TFilerMarks::StaticClass() {
+  static const TClassInfo info = DefineClass<TFilerMarks>("TFilerMarks", [](TClassBuilder<TFilerMarks>& c) {
+    c.Int("Count", &TFilerMarks::Count, &TFilerMarks::Count, 0);
+  });
+  return info;
+}
+
+// A component with float and date properties and three kinds of defined data:
+// a list of texts, a binary block and nested lists of numbers.
+class TFilerTree : public TComponent {
+  ZX_CLASS(TFilerTree, TComponent)
+ public:
+  using TComponent::TComponent;
+  double Ratio = 0;
+  double Scale = 1.5;
+  TDateTime Stamp = 0;
+  TFilerMarks Extra;
+  std::vector<std::string> Nodes;
+  std::vector<uint8_t> Blob;
+  std::vector<std::vector<int>> Grid;
+  std::vector<std::string> legacy;
+  // What the write procedure of Nodes should do wrong, for the error cases.
+  enum Wrong { wrNone, wrNothing, wrTwo, wrUnclosed, wrOverClosed, wrBadIdent, wrNaN } wrongWrite = wrNone;
+
+  void DefineProperties(TFiler* filer) override {
+    TComponent::DefineProperties(filer);
+    filer->DefineProperty(
+        "Nodes",
+        [this](TReader& r) {
+          Nodes.clear();
+          r.ReadListBegin();
+          while (!r.EndOfList()) Nodes.push_back(r.ReadString());
+          r.ReadListEnd();
+        },
+        [this](TWriter& w) { WriteNodes(w); }, !Nodes.empty() || wrongWrite != wrNone);
+    filer->DefineBinaryProperty(
+        "Data",
+        [this](TStream& s) {
+          Blob.assign(static_cast<size_t>(s.Size()), 0);
+          s.ReadBuffer(Blob.data(), s.Size());
+        },
+        [this](TStream& s) { s.WriteBuffer(Blob.data(), static_cast<int64_t>(Blob.size())); }, !Blob.empty());
+    filer->DefineProperty(
+        "Grid",
+        [this](TReader& r) {
+          Grid.clear();
+          r.ReadListBegin();
+          while (!r.EndOfList()) {
+            Grid.emplace_back();
+            r.ReadListBegin();
+            while (!r.EndOfList()) Grid.back().push_back(r.ReadInteger());
+            r.ReadListEnd();
+          }
+          r.ReadListEnd();
+        },
+        [this](TWriter& w) {
+          w.WriteListBegin();
+          for (const auto& row : Grid) {
+            w.WriteListBegin();
+            for (int v : row) w.WriteInteger(v);
+            w.WriteListEnd();
+          }
+          w.WriteListEnd();
+        },
+        !Grid.empty());
+    // Declared but never written: the reader still knows it.
+    filer->DefineProperty(
+        "Legacy",
+        [this](TReader& r) {
+          std::string ident = r.ReadIdent();
+          legacy = {ident, r.ReadBoolean() ? "yes" : "no"};
+        },
+        nullptr, false);
+  }
+
+ private:
+  void WriteNodes(TWriter& w) {
+    switch (wrongWrite) {
+      case wrNothing:
+        return;
+      case wrTwo:
+        w.WriteString("a");
+        w.WriteString("b");
+        return;
+      case wrUnclosed:
+        w.WriteListBegin();
+        return;
+      case wrOverClosed:
+        w.WriteListEnd();
+        return;
+      case wrBadIdent:
+        w.WriteIdent("9lives");
+        return;
+      case wrNaN:
+        w.WriteFloat(std::numeric_limits<double>::quiet_NaN());
+        return;
+      case wrNone:
+        break;
+    }
+    w.WriteListBegin();
+    for (const std::string& n : Nodes) w.WriteString(n);
+    w.WriteListEnd();
+  }
+};
+
+const TClassInfo& TFilerTree::StaticClass() {
+  static const TClassInfo info = DefineClass<TFilerTree>("TFilerTree", [](TClassBuilder<TFilerTree>& c) {
+    c.Float("Ratio", &TFilerTree::Ratio, &TFilerTree::Ratio)
+        .Float("Scale", &TFilerTree::Scale, &TFilerTree::Scale, 1.5)
+        .DateTime("Stamp", &TFilerTree::Stamp, &TFilerTree::Stamp)
+        .Obj("Extra", [](TFilerTree& t) { return &t.Extra; });
+  });
+  return info;
+}
+
+class TFilerTreeForm : public TComponent {
+  ZX_CLASS(TFilerTreeForm, TComponent)
+ public:
+  explicit TFilerTreeForm(TComponent* owner = nullptr) : TComponent(owner) {}
+  TFilerTree* Tree = nullptr;
+};
+
+const TClassInfo& TFilerTreeForm::StaticClass() {
+  static const TClassInfo info = DefineClass<TFilerTreeForm>(
+      "TFilerTreeForm", [](TClassBuilder<TFilerTreeForm>& c) { c.Field("Tree", &TFilerTreeForm::Tree); });
+  return info;
+}
+
+// The text of a form holding one tree with the given properties.
+std::string TreeText(const std::string& body) {
+  return "object Form1: TFilerTreeForm\n  object Tree: TFilerTree\n" + body + "  end\nend\n";
+}
+
+TFilerTree* NewTree(TFilerTreeForm& form) {
+  form.SetName("Form1");
+  form.Tree = new TFilerTree(&form);
+  form.Tree->SetName("Tree");
+  return form.Tree;
+}
+
+void ExpectReadErrors(std::initializer_list<ErrorCase> errors) {
+  for (const ErrorCase& c : errors) {
+    TFilerTreeForm root;
+    try {
+      ReadComponentText(&root, TreeText(c.text));
+      ADD_FAILURE() << "no error for: " << c.text;
+    } catch (const EReadError& e) {
+      EXPECT_EQ(e.Message(), c.message) << c.text;
+    }
+    EXPECT_EQ(root.ComponentCount(), 0) << c.text;
+  }
+}
+
+TEST(FilerFloatTest, DoublesReadBackBitForBit) {
+  const double cases[] = {0.1,
+                          1e300,
+                          -0.0,
+                          0.0,
+                          1.0,
+                          -2.5,
+                          1.0 / 3.0,
+                          5e-324,                   // the smallest denormal
+                          2.2250738585072009e-308,  // the largest denormal
+                          2.2250738585072014e-308,  // the smallest normal
+                          1.7976931348623157e308,
+                          -1.7976931348623157e308,
+                          123456789012345680000.0,
+                          4294967296.0,
+                          45000.999988425923};  // a date with a time
+  for (double value : cases) {
+    TFilerTreeForm form;
+    TFilerTree* tree = NewTree(form);
+    tree->Ratio = value;
+    tree->Stamp = value;
+    std::string text = WriteComponentText(&form);
+    TFilerTreeForm back;
+    ReadComponentText(&back, text);
+    ASSERT_NE(back.Tree, nullptr) << text;
+    EXPECT_EQ(std::bit_cast<uint64_t>(back.Tree->Ratio), std::bit_cast<uint64_t>(value)) << text;
+    EXPECT_EQ(std::bit_cast<uint64_t>(back.Tree->Stamp), std::bit_cast<uint64_t>(value)) << text;
+    EXPECT_EQ(WriteComponentText(&back), text);
+  }
+}
+
+TEST(FilerFloatTest, WrittenShortestWithAPointOrAnExponentAndOnlyWhenNotTheDefault) {
+  TFilerTreeForm form;
+  TFilerTree* tree = NewTree(form);
+  tree->Ratio = -0.0;  // differs from the default 0 in its sign
+  tree->Scale = 1e300;
+  tree->Stamp = EncodeDate(2024, 2, 29) + 0.5;
+  EXPECT_EQ(WriteComponentText(&form), TreeText("    Ratio = -0.0\n    Scale = 1e+300\n    Stamp = 45351.5\n"));
+  tree->Ratio = 0;
+  tree->Scale = 1.5;
+  tree->Stamp = 2;
+  EXPECT_EQ(WriteComponentText(&form), TreeText("    Stamp = 2.0\n"));
+}
+
+TEST(FilerFloatTest, ReadingTakesIntegersAndRefusesWhatADoubleCannotHold) {
+  TFilerTreeForm form;
+  ReadComponentText(&form, TreeText("    Ratio = -7\n    Scale = 2.5E-3\n    Stamp = $10\n"));
+  EXPECT_EQ(form.Tree->Ratio, -7.0);
+  EXPECT_EQ(form.Tree->Scale, 0.0025);
+  EXPECT_EQ(form.Tree->Stamp, 16.0);
+
+  ExpectReadErrors({
+      {"    Ratio = 1e999\n", "Line 3: Floating-point value out of range"},
+      {"    Ratio = -1e-999\n", "Line 3: Floating-point value out of range"},
+      {"    Ratio = 1e\n", "Line 3: Invalid number"},
+      {"    Ratio = 1.\n", "Line 3: Invalid number"},
+      {"    Ratio = 1.5.5\n", "Line 3: Invalid number"},
+      {"    Ratio = INF\n", "Line 3: Invalid property value for Ratio"},
+      {"    Ratio = 'NaN'\n", "Line 3: Invalid property value for Ratio"},
+      {"    Tag = 1.0\n", "Line 3: Invalid property value for Tag"},
+  });
+
+  // What the reader could not read back is not written.
+  TFilerTreeForm other;
+  TFilerTree* tree = NewTree(other);
+  for (double bad : {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                     std::numeric_limits<double>::quiet_NaN()}) {
+    tree->Ratio = bad;
+    EXPECT_THROW(WriteComponentText(&other), EWriteError);
+  }
+}
+
+TEST(FilerDefinedTest, DefinedDataFollowsThePublishedPropertiesAndReadsBackByteIdentical) {
+  TFilerTreeForm form;
+  TFilerTree* tree = NewTree(form);
+  tree->Tag = 4;
+  tree->Extra.Count = 2;
+  tree->Extra.Marks = {1.5, -0.0};
+  tree->Nodes = {"Root", "\tChild 'one'", "\t\t" + std::string(70, 'x'), ""};
+  tree->Blob = {0x00, 0xFF, 0x7F};
+  tree->Grid = {{1, -2}, {}, {2147483647}};
+  const std::string text = WriteComponentText(&form);
+  EXPECT_EQ(text, TreeText("    Tag = 4\n"
+                           "    Extra.Count = 2\n"
+                           "    Extra.Marks = (\n"
+                           "      1.5\n"
+                           "      -0.0)\n"
+                           "    Nodes = (\n"
+                           "      'Root'\n"
+                           "      #9'Child ''one'''\n"
+                           "      #9#9'" + std::string(62, 'x') + "' +\n"
+                           "      'xxxxxxxx'\n"
+                           "      '')\n"
+                           "    Data = {\n"
+                           "      00FF7F}\n"
+                           "    Grid = (\n"
+                           "      (\n"
+                           "        1\n"
+                           "        -2)\n"
+                           "      ()\n"
+                           "      (\n"
+                           "        2147483647))\n"));
+
+  TFilerTreeForm back;
+  ReadComponentText(&back, text);
+  ASSERT_NE(back.Tree, nullptr);
+  EXPECT_EQ(back.Tree->Nodes, tree->Nodes);
+  EXPECT_EQ(back.Tree->Blob, tree->Blob);
+  EXPECT_EQ(back.Tree->Grid, tree->Grid);
+  ASSERT_EQ(back.Tree->Extra.Marks.size(), 2u);
+  EXPECT_TRUE(std::signbit(back.Tree->Extra.Marks[1]));
+  EXPECT_EQ(WriteComponentText(&back), text);
+
+  // Without data nothing is written; a property that is only read is still read.
+  TFilerTreeForm empty;
+  NewTree(empty);
+  EXPECT_EQ(WriteComponentText(&empty), TreeText(""));
+  TFilerTreeForm old;
+  ReadComponentText(&old, TreeText("    legacy = Old True\n    Nodes = ()\n    Grid = (())\n"));
+  EXPECT_EQ(old.Tree->legacy, (std::vector<std::string>{"Old", "yes"}));
+  EXPECT_TRUE(old.Tree->Nodes.empty());
+  EXPECT_EQ(old.Tree->Grid, (std::vector<std::vector<int>>{{}}));
+}
+
+TEST(FilerDefinedTest, DefinedDataThatDoesNotFitIsAReadErrorWithItsLine) {
+  ExpectReadErrors({
+      {"    Nodes = 'one'\n", "Line 3: '(' expected"},
+      {"    Nodes = (\n      'a'\n      5)\n", "Line 5: String expected"},
+      {"    Nodes = (\n      'a'\n", "Line 5: String expected"},
+      {"    Data = ('a')\n", "Line 3: Invalid property value for Data"},
+      {"    Grid = (\n      (1 2.5))\n", "Line 4: Integer expected"},
+      {"    Grid = ((4294967295))\n", "Line 3: Integer value out of range"},
+      {"    Legacy = Old Maybe\n", "Line 3: True or False expected"},
+      {"    Legacy = 'Old'\n", "Line 3: Identifier expected"},
+      {"    Extra.Marks = ('x')\n", "Line 3: Floating-point value expected"},
+      {"    Extra.Nodes = ()\n", "Line 3: Property Extra.Nodes does not exist"},
+      {"    Nodes = ('a') 'b'\n", "Line 3: Property name expected"},
+  });
+}
+
+TEST(FilerDefinedTest, AWriteProcedureMustWriteExactlyOneWholeValue) {
+  for (auto wrong : {TFilerTree::wrNothing, TFilerTree::wrTwo, TFilerTree::wrUnclosed, TFilerTree::wrOverClosed,
+                     TFilerTree::wrBadIdent, TFilerTree::wrNaN}) {
+    TFilerTreeForm form;
+    NewTree(form)->wrongWrite = wrong;
+    EXPECT_THROW(WriteComponentText(&form), EWriteError) << wrong;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 
 #include "Sysutils.h"
@@ -75,6 +77,37 @@ TEST(SysutilsTest, TrimAndTextComparisons) {
   EXPECT_GT(CompareStr("a", "_"), 0);
   EXPECT_GT(CompareStr("\x80", "z"), 0);  // bytes compare unsigned
   EXPECT_EQ(UpperCase("abc\xE9z"), "ABC\xE9Z");
+}
+
+TEST(SysutilsTest, FloatTextIsShortestWithAPointAndReadsBackIdentical) {
+  struct Case {
+    double value;
+    const char* text;
+  } cases[] = {
+      {0.0, "0.0"},       {-0.0, "-0.0"},  {1.0, "1.0"},         {0.1, "0.1"},         {-2.5, "-2.5"},
+      {1e300, "1e+300"},  {5e-324, "5e-324"}, {1e21, "1e+21"}, {123456.0, "123456.0"}, {45351.5, "45351.5"},
+      {1.0 / 3.0, "0.3333333333333333"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FloatToText(c.value), c.text);
+    double back = 99;
+    ASSERT_TRUE(TryTextToFloat(c.text, back)) << c.text;
+    EXPECT_EQ(std::signbit(back), std::signbit(c.value)) << c.text;
+    EXPECT_EQ(back, c.value) << c.text;
+  }
+  EXPECT_THROW(FloatToText(std::numeric_limits<double>::infinity()), EConvertError);
+  EXPECT_THROW(FloatToText(std::numeric_limits<double>::quiet_NaN()), EConvertError);
+}
+
+TEST(SysutilsTest, TextToFloatTakesOnlyPlainDecimalNumbersInRange) {
+  double value = 0;
+  for (const char* text : {"7", "-7", "0.5", "1e5", "1E-5", "2.5e+3", "-0"}) EXPECT_TRUE(TryTextToFloat(text, value)) << text;
+  for (const char* text : {"", "-", "+1", ".5", "1.", "1e", "1e+", " 1", "1 ", "1,5", "inf", "nan", "0x1p3",
+                           "1e999", "1e-999", "--1", "1.5.5", "$10"}) {
+    value = 42;
+    EXPECT_FALSE(TryTextToFloat(text, value)) << text;
+    EXPECT_EQ(value, 42) << text;
+  }
 }
 
 }  // namespace
