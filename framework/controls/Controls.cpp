@@ -1,6 +1,7 @@
 #include "Controls.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "Menus.h"
 
@@ -9,6 +10,8 @@ const std::vector<std::string> BorderStyleNames = {"bsNone", "bsSingle", "bsSize
 const std::vector<std::string> ControlBorderStyleNames = {"bsNone", "bsSingle"};
 
 const std::vector<std::string> AlignNames = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"};
+const std::vector<std::string> BiDiModeNames = {"bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign",
+                                                "bdRightToLeftReadingOnly"};
 
 namespace {
 const char* const kObjectProp = "ZxControl";
@@ -63,6 +66,42 @@ HCURSOR CursorHandle(TCursor cursor) {
   return LoadCursorA(nullptr, id);
 }
 
+namespace {
+struct CursorName {
+  TCursor cursor;
+  const char* name;
+};
+
+constexpr CursorName kCursorNames[] = {
+    {crDefault, "crDefault"},     {crNone, "crNone"},         {crArrow, "crArrow"},
+    {crCross, "crCross"},         {crIBeam, "crIBeam"},       {crSizeNESW, "crSizeNESW"},
+    {crSizeNS, "crSizeNS"},       {crSizeNWSE, "crSizeNWSE"}, {crSizeWE, "crSizeWE"},
+    {crUpArrow, "crUpArrow"},     {crHourGlass, "crHourGlass"}, {crNo, "crNo"},
+    {crAppStart, "crAppStart"},   {crHelp, "crHelp"},         {crHandPoint, "crHandPoint"},
+    {crSizeAll, "crSizeAll"},
+};
+}  // namespace
+
+bool CursorToIdent(int64_t cursor, std::string& ident) {
+  for (const CursorName& c : kCursorNames) {
+    if (c.cursor == cursor) {
+      ident = c.name;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool IdentToCursor(std::string_view ident, int64_t& cursor) {
+  for (const CursorName& c : kCursorNames) {
+    if (SameText(ident, c.name)) {
+      cursor = c.cursor;
+      return true;
+    }
+  }
+  return false;
+}
+
 TControl* GetCaptureControl() {
   // The parent window can lose the capture without a word to us (another
   // window took it, a dialog opened from the press handler): the graphic child
@@ -80,7 +119,7 @@ void SetCaptureControl(TControl* control) {
     ReleaseCapture();
     return;
   }
-  if (auto* w = dynamic_cast<TWinControl*>(control)) {
+  if (TWinControl* w = AsWindowed(control)) {
     SetCapture(w->Handle());
     return;
   }
@@ -106,7 +145,9 @@ const TClassInfo& TControl::StaticClass() {
         .Stored([](TControl& o) { return !o.Caption().empty(); })
         .Color("Color", &TControl::Color, &TControl::SetColor, clWindow, false)
         .Stored([](TControl& o) { return !o.ParentColor(); })
+        .Enum("BiDiMode", BiDiModeNames, &TControl::BiDiMode, &TControl::SetBiDiMode, bdLeftToRight)
         .Int("Cursor", &TControl::Cursor, &TControl::SetCursor, crDefault)
+        .Idents(CursorToIdent, IdentToCursor)
         .Bool("Enabled", &TControl::Enabled, &TControl::SetEnabled, true)
         .Obj("Font", &TControl::Font)
         .Stored([](TControl& o) { return !o.ParentFont(); })
@@ -193,7 +234,7 @@ void TControl::SetParent(TWinControl* parent) {
 TComponent* TControl::GetParentComponent() const { return parent_; }
 
 void TControl::SetParentComponent(TComponent* parent) {
-  if (auto* w = dynamic_cast<TWinControl*>(parent)) SetParent(w);
+  if (TWinControl* w = AsWindowed(dynamic_cast<TControl*>(parent))) SetParent(w);
 }
 
 void TControl::SetBounds(int left, int top, int width, int height) {
@@ -220,14 +261,14 @@ void TControl::SetClientHeight(int v) {
 
 POINT TControl::ClientOrigin() const {
   POINT p{0, 0};
-  if (dynamic_cast<const TWinControl*>(this)) return p;
+  if (Windowed()) return p;
   p.x = left_;
   p.y = top_;
   return p;
 }
 
 POINT TControl::ClientToScreen(POINT p) const {
-  if (auto* w = dynamic_cast<const TWinControl*>(this)) {
+  if (const TWinControl* w = AsWindowed(this)) {
     if (w->HandleAllocated()) ::ClientToScreen(const_cast<TWinControl*>(w)->Handle(), &p);
     return p;
   }
@@ -237,7 +278,7 @@ POINT TControl::ClientToScreen(POINT p) const {
 }
 
 POINT TControl::ScreenToClient(POINT p) const {
-  if (auto* w = dynamic_cast<const TWinControl*>(this)) {
+  if (const TWinControl* w = AsWindowed(this)) {
     if (w->HandleAllocated()) ::ScreenToClient(const_cast<TWinControl*>(w)->Handle(), &p);
     return p;
   }
@@ -324,6 +365,24 @@ void TControl::SetPopupMenu(TPopupMenu* value) {
   if (value) value->FreeNotification(this);
 }
 
+void TControl::SetBiDiMode(TBiDiMode value) {
+  if (biDiMode_ == value) return;
+  biDiMode_ = value;
+  Invalidate();
+}
+
+UINT TControl::DrawTextBiDiModeFlags(UINT flags) const {
+  if (UseRightToLeftAlignment()) {
+    // DT_LEFT is 0: only a text that is not centred swaps sides.
+    if ((flags & (DT_CENTER | DT_RIGHT)) == DT_RIGHT)
+      flags &= ~static_cast<UINT>(DT_RIGHT);
+    else if (!(flags & (DT_CENTER | DT_RIGHT)))
+      flags |= DT_RIGHT;
+  }
+  if (UseRightToLeftReading()) flags |= DT_RTLREADING;
+  return flags;
+}
+
 void TControl::Notification(TComponent* component, TOperation operation) {
   inherited::Notification(component, operation);
   if (operation == opRemove && component == popupMenu_) popupMenu_ = nullptr;
@@ -336,7 +395,7 @@ void TControl::FontChanged(TObject*) {
 
 void TControl::InvalidateControl(bool isVisible, bool isOpaque) {
   if (!isVisible || !parent_ || !parent_->HandleAllocated()) return;
-  if (dynamic_cast<TWinControl*>(this)) return;
+  if (Windowed()) return;
   RECT r = BoundsRect();
   InvalidateRect(parent_->Handle(), &r, !isOpaque);
 }
@@ -360,7 +419,7 @@ void TControl::BringToFront() {
   auto it = std::find(siblings.begin(), siblings.end(), this);
   if (it != siblings.end()) std::rotate(it, it + 1, siblings.end());
   Invalidate();
-  if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
+  if (TWinControl* w = AsWindowed(this); w && w->HandleAllocated())
     SetWindowPos(w->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
@@ -415,7 +474,7 @@ void TControl::WMLButtonDblClk(TMessage& m) {
 void TControl::WMLButtonUp(TMessage& m) {
   DefaultHandler(m);
   if (ControlStyle.Contains(csCaptureMouse) && (GetCaptureControl() == this ||
-      (dynamic_cast<TWinControl*>(this) && GetCapture() == static_cast<TWinControl*>(this)->Handle())))
+      (Windowed() && GetCapture() == static_cast<TWinControl*>(this)->Handle())))
     SetCaptureControl(nullptr);
   if (ControlState.Contains(csClicked)) {
     ControlState >> csClicked;
@@ -533,15 +592,9 @@ void TGraphicControl::Dispatch(TMessage& m) {
 
 void TGraphicControl::WMPaint(TMessage& m) {
   if (!m.WParam) return;
-  canvas_->SetHandle(reinterpret_cast<HDC>(m.WParam));
-  try {
-    canvas_->Font()->Assign(Font());
-    Paint();
-  } catch (...) {
-    canvas_->SetHandle(nullptr);
-    throw;
-  }
-  canvas_->SetHandle(nullptr);
+  TCanvasLease lease(*canvas_, reinterpret_cast<HDC>(m.WParam));
+  canvas_->Font()->Assign(Font());
+  Paint();
 }
 
 // ---------------------------------------------------------------------------
@@ -577,6 +630,7 @@ TWinControl* TWinControl::FindControl(HWND window) {
 const TClassInfo& TWinControl::StaticClass() {
   static const TClassInfo info = DefineClass<TWinControl>("TWinControl", [](TClassBuilder<TWinControl>& c) {
     c.Int("TabOrder", &TWinControl::TabOrder, &TWinControl::TabOrder, -1)
+        .Bool("DoubleBuffered", &TWinControl::DoubleBuffered, &TWinControl::SetDoubleBuffered, false)
         .Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, false)
         .Event("OnEnter", &TWinControl::OnEnter)
         .Event("OnExit", &TWinControl::OnExit)
@@ -617,7 +671,7 @@ void TWinControl::CreateHandle() {
 
 void TWinControl::CreateChildren() {
   for (TControl* c : std::vector<TControl*>(controls_))
-    if (auto* w = dynamic_cast<TWinControl*>(c)) w->CreateHandle();
+    if (TWinControl* w = AsWindowed(c)) w->CreateHandle();
 }
 
 void TWinControl::CreateParams(TCreateParams& p) {
@@ -695,7 +749,7 @@ void TWinControl::DestroyHandle() {
   if (!handle_) return;
   ControlState << csDestroyingHandle;
   for (TControl* c : controls_)
-    if (auto* w = dynamic_cast<TWinControl*>(c)) w->DestroyHandle();
+    if (TWinControl* w = AsWindowed(c)) w->DestroyHandle();
   DestroyWnd();
   ControlState >> csDestroyingHandle;
 }
@@ -764,7 +818,9 @@ void TWinControl::TrackMouse(TControl* target) {
 
 void TWinControl::WMMouseLeave(TMessage& m) {
   trackingLeave_ = false;
-  if (mouseControl && (mouseControl == this || mouseControl->Parent() == this)) {
+  // The window also hears of a leave when the mouse moves onto one of its
+  // child windows; that child has its own tracking and keeps the mouse.
+  if (mouseControl && (mouseControl == this || (mouseControl->Parent() == this && !mouseControl->Windowed()))) {
     TControl* old = mouseControl;
     mouseControl = nullptr;
     old->Perform(CM_MOUSELEAVE);
@@ -775,7 +831,7 @@ void TWinControl::WMMouseLeave(TMessage& m) {
 TControl* TWinControl::ControlAtPos(POINT p, bool allowDisabled) const {
   for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
     TControl* c = *it;
-    if (dynamic_cast<TWinControl*>(c)) continue;
+    if (c->Windowed()) continue;
     if (!c->Visible() && !c->ComponentState().Contains(csDesigning)) continue;
     if (!c->Enabled() && !allowDisabled) continue;
     RECT r = c->BoundsRect();
@@ -796,14 +852,14 @@ void TWinControl::Dispatch(TMessage& m) {
     case WM_SETFOCUS: return WMSetFocus(m);
     case WM_KILLFOCUS: return WMKillFocus(m);
     case WM_SETCURSOR: return WMSetCursor(m);
-    case WM_COMMAND: return WMCommand(m);
-    case WM_NOTIFY: return WMNotify(m);
+    case WM_COMMAND:
+    case WM_NOTIFY:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN: return WMCtlColor(m);
-    case WM_DRAWITEM: return WMDrawItem(m);
-    case WM_MEASUREITEM: return WMMeasureItem(m);
+    case WM_CTLCOLORBTN:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM: return WMReflect(m);
     case WM_KEYDOWN: return WMKeyDown(m);
     case WM_KEYUP: return WMKeyUp(m);
     case WM_CHAR: return WMChar(m);
@@ -840,7 +896,7 @@ void TWinControl::DefaultHandler(TMessage& m) {
 void TWinControl::InsertControl(TControl* control) {
   controls_.push_back(control);
   control->parent_ = this;
-  if (auto* w = dynamic_cast<TWinControl*>(control)) {
+  if (TWinControl* w = AsWindowed(control)) {
     if (handle_ && !w->HandleAllocated()) w->CreateHandle();
   } else {
     control->Invalidate();
@@ -851,10 +907,10 @@ void TWinControl::InsertControl(TControl* control) {
 void TWinControl::RemoveControl(TControl* control) {
   auto it = std::find(controls_.begin(), controls_.end(), control);
   if (it == controls_.end()) return;
-  if (!dynamic_cast<TWinControl*>(control)) control->Invalidate();
+  if (!control->Windowed()) control->Invalidate();
   controls_.erase(it);
   control->parent_ = nullptr;
-  if (auto* w = dynamic_cast<TWinControl*>(control); w && w->HandleAllocated() &&
+  if (TWinControl* w = AsWindowed(control); w && w->HandleAllocated() &&
                                                      !ComponentState().Contains(csDestroying))
     w->DestroyHandle();
   Realign();
@@ -867,7 +923,7 @@ void TWinControl::PaintControls(HDC dc, TControl* first) {
   GetClipBox(dc, &clip);
   for (; it != controls_.end(); ++it) {
     TControl* c = *it;
-    if (dynamic_cast<TWinControl*>(c)) continue;
+    if (c->Windowed()) continue;
     if (!c->Visible() && !c->ComponentState().Contains(csDesigning)) continue;
     RECT r = c->BoundsRect(), hit{};
     if (!IntersectRect(&hit, &r, &clip)) continue;
@@ -894,25 +950,74 @@ void TWinControl::PaintHandler(TMessage& m) {
 
 static bool HasGraphicChildren(const std::vector<TControl*>& controls) {
   for (TControl* c : controls)
-    if (!dynamic_cast<TWinControl*>(c)) return true;
+    if (!c->Windowed()) return true;
   return false;
+}
+
+void TWinControl::SetDoubleBuffered(bool value) {
+  if (doubleBuffered_ == value) return;
+  doubleBuffered_ = value;
+  Invalidate();
 }
 
 void TWinControl::WMPaint(TMessage& m) {
   bool ownPaint = ControlState.Contains(csCustomPaint) || HasGraphicChildren(controls_);
   if (!ownPaint) return DefaultHandler(m);
   if (m.WParam) return PaintHandler(m);
+  if (doubleBuffered_) return PaintBuffered(m);
   Gdi::PaintDc dc(handle_);
   m.WParam = reinterpret_cast<WPARAM>(dc.get());
   PaintHandler(m);
   m.WParam = 0;
 }
 
+// The invalid part is erased and painted in a memory bitmap of its size, with
+// the origin moved so that the painting code sees window coordinates, and then
+// copied to the window at once.
+void TWinControl::PaintBuffered(TMessage& m) {
+  Gdi::PaintDc dc(handle_);
+  const RECT area = dc.Info().rcPaint;
+  const int w = area.right - area.left, h = area.bottom - area.top;
+  if (!dc.get() || w <= 0 || h <= 0) return;
+  Gdi::Bitmap bitmap;
+  {
+    Gdi::WindowDc screen(nullptr);
+    bitmap.reset(CreateCompatibleBitmap(screen.get(), w, h));
+  }
+  Gdi::MemoryDc memory(bitmap.get());
+  if (!bitmap || !memory) {  // no memory for the bitmap: paint straight to the window
+    m.WParam = reinterpret_cast<WPARAM>(dc.get());
+    PaintHandler(m);
+    m.WParam = 0;
+    return;
+  }
+  SetViewportOrgEx(memory.get(), -area.left, -area.top, nullptr);
+  IntersectClipRect(memory.get(), area.left, area.top, area.right, area.bottom);
+  bufferDc_ = memory.get();
+  try {
+    Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory.get()), 0);
+    m.WParam = reinterpret_cast<WPARAM>(memory.get());
+    PaintHandler(m);
+  } catch (...) {
+    bufferDc_ = nullptr;
+    m.WParam = 0;
+    throw;
+  }
+  bufferDc_ = nullptr;
+  m.WParam = 0;
+  SetViewportOrgEx(memory.get(), 0, 0, nullptr);
+  BitBlt(dc.get(), area.left, area.top, w, h, memory.get(), 0, 0, SRCCOPY);
+}
+
 // Painting into a DC the caller gives (WM_PRINT, PrintWindow) takes the paint path.
 void TWinControl::WMPrintClient(TMessage& m) {
   bool ownPaint = ControlState.Contains(csCustomPaint) || HasGraphicChildren(controls_);
   if (!ownPaint || !m.WParam) return DefaultHandler(m);
-  if (m.LParam & PRF_ERASEBKGND) Perform(WM_ERASEBKGND, m.WParam, 0);
+  if (m.LParam & PRF_ERASEBKGND) {
+    HDC previous = std::exchange(bufferDc_, reinterpret_cast<HDC>(m.WParam));
+    Perform(WM_ERASEBKGND, m.WParam, 0);
+    bufferDc_ = previous;
+  }
   PaintHandler(m);
 }
 
@@ -926,6 +1031,12 @@ HBRUSH TWinControl::BackgroundBrush() {
 
 void TWinControl::WMEraseBkgnd(TMessage& m) {
   if (defWndProc_ != DefWindowProcA) return DefaultHandler(m);
+  // A buffered window erases in its bitmap, never on the screen.
+  if (doubleBuffered_ && handle_ && reinterpret_cast<HDC>(m.WParam) != bufferDc_ &&
+      ControlState.Contains(csCustomPaint)) {
+    m.Result = 1;
+    return;
+  }
   RECT r{};
   GetClientRect(handle_, &r);
   FillRect(reinterpret_cast<HDC>(m.WParam), &r, BackgroundBrush());
@@ -1133,8 +1244,9 @@ void TWinControl::WMSetCursor(TMessage& m) {
     POINT p{};
     GetCursorPos(&p);
     ::ScreenToClient(handle_, &p);
+    // A window-less child without a cursor of its own shows the window's.
     TControl* c = ControlAtPos(p);
-    TCursor cur = c ? c->Cursor() : Cursor();
+    TCursor cur = c && c->Cursor() != crDefault ? c->Cursor() : Cursor();
     if (cur != crDefault) {
       ::SetCursor(CursorHandle(cur));
       m.Result = 1;
@@ -1144,25 +1256,31 @@ void TWinControl::WMSetCursor(TMessage& m) {
   DefaultHandler(m);
 }
 
-void TWinControl::WMCommand(TMessage& m) {
-  if (TWinControl* child = FindControl(reinterpret_cast<HWND>(m.LParam)); child && child != this) {
-    m.Result = child->Perform(CN_COMMAND, m.WParam, m.LParam);
-    return;
+namespace {
+// The child window a notification of the parent comes from, or null.
+HWND NotifyingWindow(HWND parent, const TMessage& m) {
+  switch (m.Msg) {
+    case WM_NOTIFY: {
+      const auto* hdr = reinterpret_cast<const NMHDR*>(m.LParam);
+      return hdr ? hdr->hwndFrom : nullptr;
+    }
+    case WM_DRAWITEM: {
+      const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam);
+      return dis && dis->CtlType != ODT_MENU ? dis->hwndItem : nullptr;
+    }
+    case WM_MEASUREITEM: {
+      // The item's window does not exist yet for the first measure of a list box: found by id.
+      const auto* mis = reinterpret_cast<const MEASUREITEMSTRUCT*>(m.LParam);
+      return mis && mis->CtlType != ODT_MENU && parent ? GetDlgItem(parent, static_cast<int>(mis->CtlID)) : nullptr;
+    }
+    default:  // WM_COMMAND and WM_CTLCOLOR*: the child's window in lParam
+      return reinterpret_cast<HWND>(m.LParam);
   }
-  DefaultHandler(m);
 }
+}  // namespace
 
-void TWinControl::WMNotify(TMessage& m) {
-  const auto* hdr = reinterpret_cast<const NMHDR*>(m.LParam);
-  if (TWinControl* child = hdr ? FindControl(hdr->hwndFrom) : nullptr; child && child != this) {
-    m.Result = child->Perform(CN_NOTIFY, m.WParam, m.LParam);
-    return;
-  }
-  DefaultHandler(m);
-}
-
-void TWinControl::WMCtlColor(TMessage& m) {
-  if (TWinControl* child = FindControl(reinterpret_cast<HWND>(m.LParam)); child && child != this) {
+void TWinControl::WMReflect(TMessage& m) {
+  if (TWinControl* child = FindControl(NotifyingWindow(handle_, m)); child && child != this) {
     m.Result = child->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
     return;
   }
@@ -1174,28 +1292,6 @@ void TWinControl::CNCtlColor(TMessage& m) {
   SetTextColor(dc, ColorToRGB(Font()->Color()));
   SetBkColor(dc, ColorToRGB(Color()));
   m.Result = reinterpret_cast<LRESULT>(BackgroundBrush());
-}
-
-void TWinControl::WMDrawItem(TMessage& m) {
-  const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam);
-  if (dis && dis->CtlType != ODT_MENU) {
-    if (TWinControl* child = FindControl(dis->hwndItem); child && child != this) {
-      m.Result = child->Perform(CN_DRAWITEM, m.WParam, m.LParam);
-      return;
-    }
-  }
-  DefaultHandler(m);
-}
-
-void TWinControl::WMMeasureItem(TMessage& m) {
-  const auto* mis = reinterpret_cast<const MEASUREITEMSTRUCT*>(m.LParam);
-  if (mis && mis->CtlType != ODT_MENU && handle_) {
-    if (TWinControl* child = FindControl(GetDlgItem(handle_, static_cast<int>(mis->CtlID))); child && child != this) {
-      m.Result = child->Perform(CN_MEASUREITEM, m.WParam, m.LParam);
-      return;
-    }
-  }
-  DefaultHandler(m);
 }
 
 void TWinControl::WMGetDlgCode(TMessage& m) {
@@ -1275,13 +1371,7 @@ TCustomControl::TCustomControl(TComponent* owner)
 TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::PaintWindow(HDC dc) {
-  canvas_->SetHandle(dc);
-  try {
-    canvas_->Font()->Assign(Font());
-    Paint();
-  } catch (...) {
-    canvas_->SetHandle(nullptr);
-    throw;
-  }
-  canvas_->SetHandle(nullptr);
+  TCanvasLease lease(*canvas_, dc);
+  canvas_->Font()->Assign(Font());
+  Paint();
 }

@@ -102,6 +102,13 @@ enum : int {
 };
 // The system cursor of a framework cursor number (crDefault: the arrow).
 HCURSOR CursorHandle(TCursor cursor);
+// Cursor names (crHandPoint) as the form description writes them.
+bool CursorToIdent(int64_t cursor, std::string& ident);
+bool IdentToCursor(std::string_view ident, int64_t& cursor);
+
+// Reading order and alignment of a control's text.
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
+extern const std::vector<std::string> BiDiModeNames;
 
 using TMouseEvent = TEvent<TObject*, TMouseButton, TShiftState, int, int>;
 using TMouseMoveEvent = TEvent<TObject*, TShiftState, int, int>;
@@ -125,6 +132,9 @@ class TControl : public TComponent {
   virtual void Dispatch(TMessage& message);
   virtual void DefaultHandler(TMessage& message);
   LRESULT Perform(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
+
+  // True for controls with a window of their own (TWinControl and its kind).
+  virtual bool Windowed() const { return false; }
 
   TWinControl* Parent() const { return parent_; }
   virtual void SetParent(TWinControl* parent);
@@ -185,6 +195,15 @@ class TControl : public TComponent {
   void SetParentShowHint(bool value);
   TPopupMenu* PopupMenu() const { return popupMenu_; }
   void SetPopupMenu(TPopupMenu* value);
+  TBiDiMode BiDiMode() const { return biDiMode_; }
+  void SetBiDiMode(TBiDiMode value);
+  // Right-to-left text flips the alignment (except bdRightToLeftNoAlign and
+  // bdRightToLeftReadingOnly) and reads right to left (except bdLeftToRight).
+  bool UseRightToLeftAlignment() const { return biDiMode_ == bdRightToLeft; }
+  bool UseRightToLeftReading() const { return biDiMode_ != bdLeftToRight; }
+  // DrawText flags adjusted for the reading order: DT_LEFT and DT_RIGHT swap
+  // where the alignment flips, and DT_RTLREADING is added for right-to-left reading.
+  UINT DrawTextBiDiModeFlags(UINT flags) const;
 
   TControlStyle ControlStyle;
   TControlState ControlState;
@@ -266,6 +285,7 @@ class TControl : public TComponent {
   bool showHint_ = false;
   bool parentShowHint_ = true;
   TPopupMenu* popupMenu_ = nullptr;
+  TBiDiMode biDiMode_ = bdLeftToRight;
 };
 
 // A control without a window: its parent paints it and routes mouse messages to it.
@@ -307,8 +327,13 @@ class TWinControl : public TControl {
   explicit TWinControl(TComponent* owner);
   ~TWinControl() override;
 
+  bool Windowed() const override { return true; }
   HWND Handle();
   bool HandleAllocated() const { return handle_ != nullptr; }
+  // Paints into a memory bitmap and copies it to the window in one step, so
+  // that the background never shows between erasing and drawing.
+  bool DoubleBuffered() const { return doubleBuffered_; }
+  void SetDoubleBuffered(bool value);
   void HandleNeeded() { Handle(); }
   // The window handle of the parent chain's first windowed control, for graphic children.
   HWND ParentWindow() const { return parentWindow_; }
@@ -389,11 +414,9 @@ class TWinControl : public TControl {
   void WMSetFocus(TMessage& m);
   void WMKillFocus(TMessage& m);
   void WMSetCursor(TMessage& m);
-  void WMCommand(TMessage& m);
-  void WMNotify(TMessage& m);
-  void WMCtlColor(TMessage& m);
-  void WMDrawItem(TMessage& m);
-  void WMMeasureItem(TMessage& m);
+  // Hands a child window's notification (command, notify, colour, owner draw)
+  // back to the child's control as CN_BASE + the message.
+  void WMReflect(TMessage& m);
   void WMKeyDown(TMessage& m);
   void WMKeyUp(TMessage& m);
   void WMChar(TMessage& m);
@@ -422,12 +445,15 @@ class TWinControl : public TControl {
   friend LRESULT CALLBACK ZxWindowProc(HWND, UINT, WPARAM, LPARAM);
   bool RouteMouseToChildren(TMessage& m);
   void TrackMouse(TControl* target);
+  void PaintBuffered(TMessage& m);
 
   HWND handle_ = nullptr;
   HWND parentWindow_ = nullptr;
   std::vector<TControl*> controls_;
   bool tabStop_ = false;
   bool trackingLeave_ = false;
+  bool doubleBuffered_ = false;
+  HDC bufferDc_ = nullptr;  // the memory DC while a buffered paint runs
   Gdi::Brush brush_;
   TColor brushColor_ = clNone;
   std::string windowText_;  // cache for GetText
@@ -448,6 +474,14 @@ class TCustomControl : public TWinControl {
  private:
   std::unique_ptr<TCanvas> canvas_;
 };
+
+// The control as a windowed control, or null for a window-less one.
+inline TWinControl* AsWindowed(TControl* control) {
+  return control && control->Windowed() ? static_cast<TWinControl*>(control) : nullptr;
+}
+inline const TWinControl* AsWindowed(const TControl* control) {
+  return control && control->Windowed() ? static_cast<const TWinControl*>(control) : nullptr;
+}
 
 // The control that currently holds the mouse capture for graphic children.
 TControl* GetCaptureControl();

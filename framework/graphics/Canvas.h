@@ -264,3 +264,16 @@ class TCanvas : public TPersistent {
   Gdi::Selection penSel_;
   Gdi::Selection brushSel_;
 };
+
+// Lends a DC to a canvas for the length of a scope (a paint, a measurement);
+// the canvas lets go of it when the scope ends, also on an exception.
+class TCanvasLease {
+ public:
+  TCanvasLease(TCanvas& canvas, HDC dc) : canvas_(canvas) { canvas_.SetHandle(dc); }
+  ~TCanvasLease() { canvas_.SetHandle(nullptr); }
+  TCanvasLease(const TCanvasLease&) = delete;
+  TCanvasLease& operator=(const TCanvasLease&) = delete;
+
+ private:
+  TCanvas& canvas_;
+};

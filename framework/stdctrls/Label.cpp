@@ -28,19 +28,6 @@ bool IsAccel(char key, const std::string& text) {
 }
 
 namespace {
-// Lends a DC to a canvas for the length of a scope, so that a label can measure
-// its text outside of painting; the canvas lets go of it even on an exception.
-class BorrowedCanvas {
- public:
-  BorrowedCanvas(TCanvas& canvas, HDC dc) : canvas_(canvas) { canvas_.SetHandle(dc); }
-  ~BorrowedCanvas() { canvas_.SetHandle(nullptr); }
-  BorrowedCanvas(const BorrowedCanvas&) = delete;
-  BorrowedCanvas& operator=(const BorrowedCanvas&) = delete;
-
- private:
-  TCanvas& canvas_;
-};
-
 int TextLength(const std::string& text) {
   return static_cast<int>(std::min<size_t>(text.size(), INT_MAX));
 }
@@ -189,7 +176,7 @@ void TLabel::AdjustBounds() {
   if (!screen) return;
   RECT r = ClientRect();
   {
-    BorrowedCanvas borrow(*Canvas(), screen.get());
+    TCanvasLease lease(*Canvas(), screen.get());
     UINT flags = DT_EXPANDTABS | DT_CALCRECT;
     if (wordWrap_) flags |= DT_WORDBREAK;
     DoDrawText(r, flags);

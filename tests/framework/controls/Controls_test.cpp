@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Filer.h"
 #include "Forms.h"
 #include "Menus.h"
 #include "Painting.h"
@@ -757,6 +758,146 @@ TEST(Controls, ParentColorFollowsTheParentUntilTheChildHasItsOwn) {
   other.SetColor(0x0000AA);
   inBox.SetParent(&other);
   EXPECT_EQ(inBox.Color(), 0x0000AAu);
+}
+
+// ---------------------------------------------------------------------------
+// Cursors, windowed children under the mouse, buffered painting, reading order
+
+TEST(Controls, CursorOfTheChildUnderTheMouseAndByNameInTheFormText) {
+  GraphicChildren t;
+  t.b.SetCursor(crHandPoint);
+  auto* owned = new TBoxControl(&t.form);
+  owned->SetName("Box1");
+  owned->SetParent(&t.form);
+  owned->SetCursor(crHandPoint);
+  t.form.SetCursor(crSizeWE);
+  struct Case {
+    int x, y;
+    const char* shape;
+  } cases[] = {
+      {50, 35, IDC_HAND},    // B
+      {15, 15, IDC_SIZEWE},  // A keeps crDefault: the window's own cursor
+      {150, 100, IDC_SIZEWE},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(At(c.x, c.y));
+    POINT p = t.form.ClientToScreen(POINT{c.x, c.y});
+    SetCursorPos(p.x, p.y);
+    SetCursor(nullptr);
+    SendMessageA(t.form.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(t.form.Handle()),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, c.shape));
+  }
+
+  t.form.SetName("Form1");
+  const std::string text = WriteComponentText(&t.form);
+  EXPECT_NE(text.find("Cursor = crHandPoint"), std::string::npos) << text;
+  EXPECT_NE(text.find("Cursor = crSizeWE"), std::string::npos) << text;
+  RegisterClassInfo(TBoxControl::StaticClass());
+  TForm read(nullptr);
+  ReadComponentText(&read,
+                    "object Form1: TForm\n"
+                    "  Cursor = crHourGlass\n"
+                    "  object Box1: TBoxControl\n    Cursor = -21\n  end\n"
+                    "  object Box2: TBoxControl\n    Cursor = 7\n  end\n"
+                    "end\n");
+  EXPECT_EQ(read.Cursor(), crHourGlass);
+  EXPECT_EQ(dynamic_cast<TControl*>(read.FindComponent("Box1"))->Cursor(), crHandPoint);
+  EXPECT_EQ(dynamic_cast<TControl*>(read.FindComponent("Box2"))->Cursor(), 7);
+  TForm bad(nullptr);
+  EXPECT_THROW(ReadComponentText(&bad, "object Form1: TForm\n  Cursor = crNoSuchCursor\nend\n"), EReadError);
+}
+
+TEST(Controls, AWindowedChildKeepsTheMouseWhenItsParentHearsOfTheLeave) {
+  GraphicChildren t;
+  t.a.LogMoves = false;
+  TBoxControl box(nullptr);
+  box.SetBounds(120, 80, 40, 30);
+  box.SetParent(&t.form);
+  HWND boxWindow = box.Handle();
+  t.Send(WM_MOUSEMOVE, 15, 15);
+  EXPECT_EQ(MouseControl(), &t.a);
+  // The mouse moves on into the child window; the parent's leave may come after.
+  SendMessageA(boxWindow, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(MouseControl(), &box);
+  SendMessageA(t.form.Handle(), WM_MOUSELEAVE, 0, 0);
+  EXPECT_EQ(MouseControl(), &box);
+  SendMessageA(boxWindow, WM_MOUSELEAVE, 0, 0);
+  EXPECT_EQ(MouseControl(), nullptr);
+  EXPECT_EQ(t.log, (Log{"A enter", "A leave"}));
+}
+
+// Paints itself red with a yellow mark at (25,25), on a blue background.
+class TMarkedBox : public TCustomControl {
+  ZX_CLASS(TMarkedBox, TCustomControl)
+ public:
+  explicit TMarkedBox(TComponent* owner) : TCustomControl(owner) { SetColor(0xFF0000); }
+  // The pixel at the mark just after the window itself was last asked to erase.
+  COLORREF AfterScreenErase = CLR_INVALID;
+
+  void Dispatch(TMessage& m) override {
+    inherited::Dispatch(m);
+    HDC dc = reinterpret_cast<HDC>(m.WParam);
+    if (m.Msg == WM_ERASEBKGND && WindowFromDC(dc) == Handle()) AfterScreenErase = GetPixel(dc, 25, 25);
+  }
+
+ protected:
+  void Paint() override {
+    Canvas()->Brush()->SetColor(0x0000FF);
+    Canvas()->FillRect(RECT{0, 0, Width(), Height()});
+    Canvas()->SetPixels(25, 25, 0x00FFFF);
+  }
+};
+
+const TClassInfo& TMarkedBox::StaticClass() {
+  static const TClassInfo info = DefineClass<TMarkedBox>("TMarkedBox");
+  return info;
+}
+
+TEST(Controls, DoubleBufferedPaintingCopiesThePaintedPartIntoPlace) {
+  InitApplication();
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 200, 150);
+  TMarkedBox box(nullptr);
+  box.SetBounds(10, 10, 60, 50);
+  box.SetParent(&form);
+  box.SetDoubleBuffered(true);
+  HWND h = box.Handle();
+  ShowWindow(form.Handle(), SW_SHOWNOACTIVATE);
+  UpdateWindow(form.Handle());
+  // Only a part away from the origin is painted: the buffer must keep window
+  // coordinates. The window's own erase leaves the screen as it was.
+  box.AfterScreenErase = CLR_INVALID;
+  RECT part{20, 20, 40, 40};
+  InvalidateRect(h, &part, TRUE);
+  UpdateWindow(h);
+  EXPECT_EQ(box.AfterScreenErase, RGB(255, 255, 0));
+  HDC dc = GetDC(h);
+  EXPECT_EQ(GetPixel(dc, 25, 25), RGB(255, 255, 0));
+  EXPECT_EQ(GetPixel(dc, 21, 21), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 39, 39), RGB(255, 0, 0));
+  ReleaseDC(h, dc);
+}
+
+TEST(Controls, DrawTextFlagsFollowTheReadingOrder) {
+  struct Case {
+    TBiDiMode mode;
+    UINT in, out;
+  } cases[] = {
+      {bdLeftToRight, DT_LEFT | DT_WORDBREAK, DT_LEFT | DT_WORDBREAK},
+      {bdLeftToRight, DT_RIGHT, DT_RIGHT},
+      {bdRightToLeft, DT_LEFT | DT_WORDBREAK, DT_RIGHT | DT_WORDBREAK | DT_RTLREADING},
+      {bdRightToLeft, DT_RIGHT, DT_LEFT | DT_RTLREADING},
+      {bdRightToLeft, DT_CENTER, DT_CENTER | DT_RTLREADING},
+      {bdRightToLeftNoAlign, DT_LEFT, DT_LEFT | DT_RTLREADING},
+      {bdRightToLeftReadingOnly, DT_RIGHT, DT_RIGHT | DT_RTLREADING},
+  };
+  TBoxControl control(nullptr);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(BiDiModeNames[c.mode] + " " + Hex(c.in));
+    control.SetBiDiMode(c.mode);
+    EXPECT_EQ(control.DrawTextBiDiModeFlags(c.in), c.out);
+  }
 }
 
 }  // namespace
