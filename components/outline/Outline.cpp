@@ -328,6 +328,51 @@ void TOutlineStrings::Delete(int index) { outline_->Delete(index + 1); }
 
 void TOutlineStrings::Clear() { outline_->Clear(); }
 
+void TOutlineStrings::DefineProperties(TFiler* filer) {
+  filer->DefineProperty(
+      "Nodes", [this](TReader& r) { ReadNodes(r); }, [this](TWriter& w) { WriteNodes(w); }, HasNodes(filer));
+}
+
+bool TOutlineStrings::HasNodes(TFiler* filer) const {
+  auto* ancestor = dynamic_cast<TOutlineStrings*>(filer->Ancestor());
+  const int count = outline_->ItemCount();
+  if (!ancestor) return count > 0;
+  TCustomOutline* other = ancestor->outline_;
+  if (count != other->ItemCount()) return count > 0;
+  for (int i = 1; i <= count; ++i) {
+    TOutlineNode* a = outline_->GetItem(i);
+    TOutlineNode* b = other->GetItem(i);
+    if (a->Text() != b->Text() || a->Data() != b->Data() || a->VisibleCount() != b->VisibleCount()) return true;
+  }
+  return false;
+}
+
+void TOutlineStrings::WriteNodes(TWriter& writer) {
+  TStringStream stream;
+  outline_->SaveToStream(stream);
+  // Every line ends in CR LF; splitting there only keeps an item whose text
+  // holds a lone LF in one piece (the loader reads a lone LF as text).
+  const std::string& text = stream.DataString();
+  writer.WriteListBegin();
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    writer.WriteString(text.substr(start, end - start));
+    start = end + 2;
+  }
+  writer.WriteListEnd();
+}
+
+void TOutlineStrings::ReadNodes(TReader& reader) {
+  TStringStream stream;
+  reader.ReadListBegin();
+  while (!reader.EndOfList()) stream.WriteString(reader.ReadString() + "\r\n");
+  reader.ReadListEnd();
+  stream.SetPosition(0);
+  outline_->LoadFromStream(stream);
+}
+
 // ===========================================================================
 // The outline: item model
 
@@ -1183,6 +1228,21 @@ void TCustomOutline::SetPicture(int index, const TBitmap* bitmap) {
     slot->Assign(bitmap);
   }
   Invalidate();
+}
+
+void TCustomOutline::DefineProperties(TFiler* filer) {
+  TCustomGrid::DefineProperties(filer);
+  bool hasData = assignedPictures_ != 0;
+  if (auto* ancestor = dynamic_cast<TCustomOutline*>(filer->Ancestor()))
+    hasData = ancestor->assignedPictures_ != 0 && (ancestor->assignedPictures_ & ~assignedPictures_) != 0;
+  filer->DefineBinaryProperty(
+      "Data",
+      [this](TStream& s) {
+        uint8_t bits = 0;
+        s.ReadBuffer(&bits, 1);
+        streamedPictures_ = bits;
+      },
+      [this](TStream& s) { s.WriteBuffer(&assignedPictures_, 1); }, hasData);
 }
 
 void TCustomOutline::Loaded() {

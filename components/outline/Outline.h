@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "Filer.h"
 #include "Grids.h"
 #include "Strings.h"
 
@@ -107,8 +108,14 @@ class TOutlineStrings : public TStrings {
   void Delete(int index) override;
   void Clear() override;
   TCustomOutline* Outline() const { return outline_; }
+  // The items stream as one property "Nodes": their lines in the text format.
+  void DefineProperties(TFiler* filer) override;
 
  private:
+  void ReadNodes(TReader& reader);
+  void WriteNodes(TWriter& writer);
+  // Whether the items differ from those of the ancestor's outline (none: any item).
+  bool HasNodes(TFiler* filer) const;
   TCustomOutline* outline_;
 };
 
@@ -148,6 +155,8 @@ class TCustomOutline : public TCustomGrid {
 
   void Dispatch(TMessage& message) override;
   void Loaded() override;
+  // The set of assigned pictures streams as the binary property "Data".
+  void DefineProperties(TFiler* filer) override;
 
   // Items, by number (1-based).
   TOutlineNode* GetItem(int index);
