@@ -421,6 +421,19 @@ void TCustomGrid::ScrollInView(int col, int row) {
   SetTopLeft(next.X, next.Y);
 }
 
+namespace {
+// Sets a scroll bar only where it differs: every change redraws the bar, and
+// under some window systems that costs far more than painting the cells.
+void SetBar(HWND window, int bar, int min, int max, int page, int pos) {
+  SCROLLINFO now{sizeof now, SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
+  const bool known = GetScrollInfo(window, bar, &now) != FALSE;
+  if (known && now.nMin == min && now.nMax == max && now.nPage == static_cast<UINT>(page) && now.nPos == pos) return;
+  SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, min, max, static_cast<UINT>(page), pos, 0};
+  SetScrollInfo(window, bar, &si, FALSE);
+  RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOERASE | RDW_NOCHILDREN);
+}
+}  // namespace
+
 void TCustomGrid::UpdateScrollBars() {
   if (!HandleAllocated() || updatingBars_) return;
   updatingBars_ = true;
@@ -429,20 +442,22 @@ void TCustomGrid::UpdateScrollBars() {
   const bool horz = scrollBars_ == ssHorizontal || scrollBars_ == ssBoth;
   if (!vert) ShowScrollBar(h, SB_VERT, FALSE);
   if (!horz) ShowScrollBar(h, SB_HORZ, FALSE);
-  // Showing one bar narrows the room of the other: the second pass sees the final client area.
-  for (int pass = 0; pass < 2; ++pass) {
-    if (vert) {
-      // A page as large as the range hides the bar; the position runs from the
-      // first normal row up to the highest top row.
-      SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, fixedRows_, std::max(rowCount_ - 1, fixedRows_),
-                    static_cast<UINT>(std::max(rowCount_ - MaxTopRow(), 1)), topLeft_.Y, 0};
-      SetScrollInfo(h, SB_VERT, &si, TRUE);
-    }
-    if (horz) {
-      SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, fixedCols_, std::max(colCount_ - 1, fixedCols_),
-                    static_cast<UINT>(std::max(colCount_ - MaxLeftCol(), 1)), topLeft_.X, 0};
-      SetScrollInfo(h, SB_HORZ, &si, TRUE);
-    }
+  // Showing or hiding one bar changes the room of the other: go again until
+  // the client area stays as it is (it can change at most twice).
+  for (int pass = 0; pass < 3; ++pass) {
+    RECT before{};
+    GetClientRect(h, &before);
+    // A page as large as the range hides a bar; the position runs from the
+    // first normal row (column) up to the highest top row (left column).
+    if (vert)
+      SetBar(h, SB_VERT, fixedRows_, std::max(rowCount_ - 1, fixedRows_), std::max(rowCount_ - MaxTopRow(), 1),
+             topLeft_.Y);
+    if (horz)
+      SetBar(h, SB_HORZ, fixedCols_, std::max(colCount_ - 1, fixedCols_), std::max(colCount_ - MaxLeftCol(), 1),
+             topLeft_.X);
+    RECT after{};
+    GetClientRect(h, &after);
+    if (EqualRect(&before, &after)) break;
   }
   updatingBars_ = false;
   // The room may have changed with the bars: keep the top-left cell within range.
