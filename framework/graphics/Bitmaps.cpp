@@ -390,9 +390,9 @@ void TBitmap::NewImage(int width, int height, TPixelFormat format, std::vector<R
     dib.reset(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!dib || !bits) throw EOutOfResources("Out of system resources");
     std::memset(bits, 0, static_cast<size_t>(StrideOf(width, PixelFormatBits(format)) * height));
-  } else {
-    width = height = 0;
   }
+  // A bitmap with one side 0 is empty but keeps the other side, so that setting
+  // the height and then the width gives a picture of both.
   // The canvas lets go of the old DIB before it is freed and takes the new one.
   FreeCanvasHandle();
   dib_ = std::move(dib);

@@ -66,6 +66,14 @@ TEST(BitmapSize, NewBitmapsAre32BitsAndResizingKeepsThePicture) {
   b.SetWidth(0);
   EXPECT_TRUE(b.Empty());
   EXPECT_TRUE(b.SaveToData().empty());
+  // An empty bitmap keeps its other side: height first, then width, gives both.
+  EXPECT_EQ(b.Height(), 5);
+  TBitmap c;
+  c.SetHeight(7);
+  c.SetWidth(9);
+  EXPECT_FALSE(c.Empty());
+  EXPECT_EQ(c.Height(), 7);
+  EXPECT_EQ(c.Canvas()->Pixels(8, 6), clWhite);
 }
 
 TEST(BitmapSize, OnChangeOnlyForRealChanges) {
