@@ -65,6 +65,7 @@ void PrintUsage() {
       "  stop-raw unterminated <n>   store n bytes of text without a terminating zero\n"
       "  stop-raw dword <number>     store a number (REG_DWORD) in place of the URL\n"
       "  stop-raw missing            remove the Stoped key, then tell Zapnix\n"
+      "  stop-many <n> <distinct>    report n stops that cycle through <distinct> different URLs\n"
       "  close                       ask Zapnix to close and wait until it has ended\n"
       "  status                      show the atoms, the white and black lists and the stopped URL\n"
       "exit codes: 0 done, 1 bad arguments, 2 Zapnix is not running,\n"
@@ -191,6 +192,30 @@ int StopRaw(int argc, char** argv) {
   return code == kDone ? ReportStop(window, ("a " + variant + " Stoped value").c_str()) : code;
 }
 
+// Many reports in one run, as a busy browser session gives them: URL i is
+// the (i mod distinct)-th of a fixed set.
+int StopMany(int argc, char** argv) {
+  unsigned long count = 0, distinct = 0;
+  if (argc != 4 || !ParseCount(argv[2], count) || !ParseCount(argv[3], distinct) || distinct == 0)
+    return BadArguments("stop-many needs a count and a number of different URLs (at least 1)");
+  const HWND window = FindMainWindow();
+  if (!window) return NotRunning();
+  const UINT message = RegisterWindowMessageA("VantrelZapnixStopURL");
+  for (unsigned long i = 0; i < count; ++i) {
+    const std::string url = "http://pop" + std::to_string(i % distinct) + ".soak.example/ad";
+    const int code = WriteStopped(REG_SZ, url.c_str(), static_cast<DWORD>(url.size() + 1));
+    if (code != kDone) return code;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, message, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &result)) {
+      std::fprintf(stderr, "ZapnixSim: Zapnix did not answer report %lu within %lu ms.\n", i + 1,
+                   static_cast<unsigned long>(kAnswerTimeoutMs));
+      return kFailed;
+    }
+  }
+  std::printf("Reported %lu stops of %lu different URLs to Zapnix.\n", count, distinct);
+  return kDone;
+}
+
 int Close() {
   const HWND window = FindMainWindow();
   if (!window) return NotRunning();
@@ -311,6 +336,7 @@ int main(int argc, char** argv) {
     return StopUrl(argv[2]);
   }
   if (command == "stop-raw") return StopRaw(argc, argv);
+  if (command == "stop-many") return StopMany(argc, argv);
   if (command == "close") return argc == 2 ? Close() : BadArguments("close takes no argument");
   if (command == "status") return argc == 2 ? Status() : BadArguments("status takes no argument");
   if (command == "help" || command == "--help" || command == "/?") {

@@ -503,8 +503,23 @@ TEST_F(TrayIconTest, ShowMenuOpensTheMenuAtTheCursorOnlyWhenThereIsOne) {
   tray.SetPopupMenu(nullptr);
 }
 
+bool menuSeenOpen = false;
+
+BOOL CALLBACK FindShownMenu(HWND window, LPARAM) {
+  char cls[16] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (std::string(cls) == "#32768" && process == GetCurrentProcessId() && IsWindowVisible(window))
+    menuSeenOpen = true;
+  return TRUE;
+}
+
+// Runs inside the menu's own loop, so only while the menu is open: notes
+// that it is shown, then closes it.
 VOID CALLBACK CancelMenu(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
+  EnumWindows(FindShownMenu, 0);
   EndMenu();
 }
 
@@ -517,13 +532,74 @@ TEST_F(TrayIconTest, ShowMenuRunsARealMenuThatCanBeCancelled) {
   item->OnClick = [&](TObject*) { clicked = true; };
   menu.Items()->Add(item);
   tray.SetPopupMenu(&menu);
+  menuSeenOpen = false;
   UINT_PTR timer = SetTimer(nullptr, 0, 50, &CancelMenu);
   tray.ShowMenu();
   KillTimer(nullptr, timer);
+  EXPECT_TRUE(menuSeenOpen) << "the menu never opened";
   EXPECT_FALSE(clicked);
   tray.SetPopupMenu(nullptr);
   menu.Items()->Remove(item);
   delete item;
+}
+
+TEST_F(TrayIconTest, InTrayFollowsWhatTheShellHolds) {
+  TTrayIcon tray(nullptr);
+  EXPECT_FALSE(tray.InTray());
+  refuseAdd = true;
+  EXPECT_THROW(tray.SetVisible(true), EOutOfResources);
+  EXPECT_TRUE(tray.Visible());
+  EXPECT_FALSE(tray.InTray());
+  refuseAdd = false;
+  tray.SetVisible(true);
+  EXPECT_TRUE(tray.InTray());
+  tray.EndSession();
+  EXPECT_FALSE(tray.InTray());
+  tray.SetVisible(true);
+  tray.SetVisible(false);
+  EXPECT_FALSE(tray.InTray());
+}
+
+// The shell announces a new taskbar to every top-level window; a visible
+// icon then adds itself again, with the picture and hint it has now.
+TEST_F(TrayIconTest, NewTaskbarGetsTheVisibleIconAgain) {
+  const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+  TComponent owner(nullptr);
+  auto images = MakeImages(&owner);
+  TLoggedTray tray(&owner);
+  tray.SetIcons(images.get());
+  SendMessageA(tray.Handle(), taskbarCreated, 0, 0);
+  EXPECT_TRUE(shellCalls.empty()) << "an icon never asked for was added";
+
+  // Refused at first: no icon, no hook, and no error on the later tries.
+  refuseAdd = true;
+  EXPECT_THROW(tray.SetVisible(true), EOutOfResources);
+  EXPECT_EQ(SendMessageA(tray.Handle(), taskbarCreated, 0, 0), 0);
+  EXPECT_FALSE(tray.InTray());
+  SendMessageA(Application->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(tray.log.empty());
+
+  refuseAdd = false;
+  tray.SetHint("Zapnix - Disabled");
+  tray.SetIconIndex(2);
+  shellCalls.clear();
+  EXPECT_EQ(SendMessageA(tray.Handle(), taskbarCreated, 0, 0), 0);
+  ASSERT_EQ(CountCalls(NIM_ADD), 1);
+  EXPECT_STREQ(shellCalls.back().data.szTip, "Zapnix - Disabled");
+  EXPECT_EQ(shellCalls.back().data.hIcon, tray.Icon()->Handle());
+  EXPECT_EQ(IconColour(shellCalls.back().data.hIcon), kImageColours[2]);
+  EXPECT_TRUE(tray.InTray());
+  EXPECT_TRUE(tray.Hide());
+  // The hook came with the icon, once however often the taskbar returns.
+  SendMessageA(tray.Handle(), taskbarCreated, 0, 0);
+  SendMessageA(Application->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_EQ(tray.log, std::vector<std::string>{"Minimize"});
+
+  // A hidden icon stays out of the new taskbar.
+  tray.SetVisible(false);
+  shellCalls.clear();
+  SendMessageA(tray.Handle(), taskbarCreated, 0, 0);
+  EXPECT_EQ(CountCalls(NIM_ADD), 0);
 }
 
 TEST_F(TrayIconTest, RealShellAddsModifiesAndDeletes) {
@@ -601,6 +677,50 @@ TEST_F(TrayIconTest, StreamingWritesOnlyWhatDiffersAndReadsItBack) {
   Notify(*tray, WM_LBUTTONUP);
   EXPECT_EQ(root.clicks, 1);
   EXPECT_EQ(WriteComponentText(&root), text);
+}
+
+}  // namespace
+
+namespace {
+
+// Settings that equal the declared defaults but not the starting values
+// survive the form text; text without them reads as the starting values.
+TEST_F(TrayIconTest, SettingsOtherThanTheStartingValuesSurviveTheFormText) {
+  RegisterClassInfo(TTrayIcon::StaticClass());
+  struct Row {
+    bool hide;
+    TTrayIconMessage restoreOn, menuOn;
+  };
+  for (const Row& row : {Row{false, imClick, imClick}, Row{true, imDoubleClick, imNone},
+                         Row{false, imRightClickUp, imLeftDoubleClick}}) {
+    SCOPED_TRACE(testing::Message() << row.hide << " " << int(row.restoreOn) << " " << int(row.menuOn));
+    std::string text;
+    {
+      TTrayTestRoot root(nullptr);
+      root.SetName("Root");
+      auto* tray = new TTrayIcon(&root);
+      tray->SetName("TrayIcon1");
+      tray->SetHide(row.hide);
+      tray->SetRestoreOn(row.restoreOn);
+      tray->SetPopupMenuOn(row.menuOn);
+      text = WriteComponentText(&root);
+    }
+    TTrayTestRoot root(nullptr);
+    ReadComponentText(&root, text);
+    auto* tray = dynamic_cast<TTrayIcon*>(root.FindComponent("TrayIcon1"));
+    ASSERT_NE(tray, nullptr);
+    EXPECT_EQ(tray->Hide(), row.hide) << text;
+    EXPECT_EQ(tray->RestoreOn(), row.restoreOn) << text;
+    EXPECT_EQ(tray->PopupMenuOn(), row.menuOn) << text;
+  }
+
+  TTrayTestRoot root(nullptr);
+  ReadComponentText(&root, "object Root: TTrayTestRoot\n  object TrayIcon1: TTrayIcon\n  end\nend\n");
+  auto* tray = dynamic_cast<TTrayIcon*>(root.FindComponent("TrayIcon1"));
+  ASSERT_NE(tray, nullptr);
+  EXPECT_TRUE(tray->Hide());
+  EXPECT_EQ(tray->RestoreOn(), imDoubleClick);
+  EXPECT_EQ(tray->PopupMenuOn(), imNone);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "E2e.h"
 
+#include <psapi.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -592,6 +594,23 @@ bool ZapnixProcess::PressOk(const MessageBoxSeen& box) const {
   const HWND button = GetDlgItem(box.window, IDOK);
   PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(button));
   return WaitFor([&] { return !IsWindow(box.window); }, kAnswerTimeoutMs);
+}
+
+std::optional<WatchCounts> ZapnixProcess::CountObjects(bool plantLeak) const {
+  const HWND window = MainWindow();
+  if (!watchLog_ || !window) return std::nullopt;
+  const long before = watchLog_->counts.answers;
+  const std::optional<LRESULT> sent = SendWithTimeout(window, RegisterWindowMessageA(kWatchCountMessageName),
+                                                      plantLeak ? kWatchPlantLeak : kWatchCount, 0);
+  if (!sent || watchLog_->counts.answers == before) return std::nullopt;
+  return watchLog_->counts;
+}
+
+size_t ZapnixProcess::WorkingSet() const {
+  PROCESS_MEMORY_COUNTERS memory{};
+  memory.cb = sizeof(memory);
+  if (!process_ || !K32GetProcessMemoryInfo(process_.Get(), &memory, sizeof(memory))) return 0;
+  return memory.WorkingSetSize;
 }
 
 bool ZapnixProcess::AskToClose() const {

@@ -258,6 +258,13 @@ class ZapnixProcess {
   // Sends "ZapnixCanClose" to the main window as the engine does.
   bool AskToClose() const;
 
+  // The live GDI and user objects of the process, counted inside it by the
+  // watch; with plantLeak the watch first makes one object of each kind and
+  // keeps it. Nothing when the process is not watched or does not answer.
+  std::optional<WatchCounts> CountObjects(bool plantLeak = false) const;
+  // The process's working set in bytes, 0 when it cannot be read.
+  size_t WorkingSet() const;
+
  private:
   UniqueHandle process_;
   UniqueHandle watchMapping_;

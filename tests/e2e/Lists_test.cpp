@@ -320,5 +320,103 @@ TEST_F(ListsTest, BlockedEntriesMoveToTheListsOrGoWithoutBeingStored) {
   EXPECT_EQ(Rows(parts_.blockedList), Rows_{"http://one.example/"});
 }
 
+// Add, Edit and Delete on both stored lists, through the real buttons and
+// input box: each writes its own subkey whole and never the other list's.
+TEST_F(ListsTest, AddEditAndDeleteOfEachListWriteOnlyThatList) {
+  WriteText(kWhiteKey, "http://white.example/", "");
+  WriteText(kBlackKey, "http://black.example/", "");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  struct Page {
+    const char* name;
+    HWND sheet, group, list;
+    const std::string& key;
+    const std::string& otherKey;
+    const char* kept;
+    const char* otherKept;
+  };
+  const Page pages[] = {
+      {"white", parts_.whiteSheet, parts_.whiteGroup, parts_.whiteList, kWhiteKey, kBlackKey, "http://white.example/",
+       "http://black.example/"},
+      {"black", parts_.blackSheet, parts_.blackGroup, parts_.blackList, kBlackKey, kWhiteKey, "http://black.example/",
+       "http://white.example/"},
+  };
+  auto sorted = [](Rows_ rows) {
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  };
+  for (const Page& page : pages) {
+    SCOPED_TRACE(page.name);
+    ASSERT_NO_FATAL_FAILURE(AddThroughBox(page.sheet, page.group, "http://added.example/", true));
+    EXPECT_EQ(Rows(page.list), (Rows_{page.kept, "http://added.example/"}));
+    EXPECT_EQ(sorted(ValueNames(page.key)), sorted(Rows_{page.kept, "http://added.example/"}));
+
+    // Edit: the Edit button opens the box on the chosen row.
+    ASSERT_TRUE(SelectRow(page.list, 1));
+    PostClick(page.group, places::kEditButton);
+    const std::optional<InputBoxSeen> box = WaitForInputBox(zapnix_->Id(), "Edit");
+    ASSERT_TRUE(box.has_value()) << "no input box titled \"Edit\"";
+    EXPECT_EQ(box->prompt, "Edit URL:");
+    EXPECT_EQ(TextOf(box->edit), "http://added.example/");
+    ASSERT_TRUE(AnswerInputBox(*box, "http://edited.example/", true));
+    EXPECT_EQ(Rows(page.list), (Rows_{page.kept, "http://edited.example/"}));
+    EXPECT_EQ(sorted(ValueNames(page.key)), sorted(Rows_{page.kept, "http://edited.example/"}));
+
+    // Delete removes the chosen row and writes the rest.
+    ASSERT_TRUE(SelectRow(page.list, 1));
+    ASSERT_TRUE(SendClick(page.group, places::kDeleteButton));
+    EXPECT_EQ(Rows(page.list), Rows_{page.kept});
+    EXPECT_EQ(ValueNames(page.key), Rows_{page.kept});
+    EXPECT_EQ(ValueNames(page.otherKey), Rows_{page.otherKept}) << "the other list was written";
+  }
+  EXPECT_FALSE(zapnix_->FindMessageBox().has_value());
+}
+
+// With nothing selected the caret still stands on the first row: Delete,
+// Edit and the moves of the Main page do nothing then.
+TEST_F(ListsTest, ButtonsDoNothingWhileNoRowIsSelected) {
+  WriteText(kBlackKey, "http://first.example/", "");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(Stop("stop http://blocked.example/"));
+  ASSERT_TRUE(SendClick(parts_.blockedGroup, places::kDeleteBlockedButton));
+  ASSERT_TRUE(SendClick(parts_.blockedGroup, places::kAddToWhiteButton));
+  ASSERT_TRUE(SendClick(parts_.blockedGroup, places::kAddToBlackButton));
+  EXPECT_EQ(Rows(parts_.blockedList), Rows_{"http://blocked.example/"});
+
+  ASSERT_TRUE(SelectPage(parts_, parts_.blackSheet));
+  ASSERT_TRUE(SendClick(parts_.blackGroup, places::kDeleteButton));
+  PostClick(parts_.blackGroup, places::kEditButton);
+  EXPECT_FALSE(WaitForInputBox(zapnix_->Id(), "Edit", 500).has_value()) << "an edit box for a row nobody chose";
+  EXPECT_EQ(Rows(parts_.blackList), Rows_{"http://first.example/"});
+  EXPECT_EQ(ValueNames(kBlackKey), Rows_{"http://first.example/"});
+  EXPECT_FALSE(KeyExists(kWhiteKey));
+}
+
+// A list that cannot be written: the registry's error box names the URL, and
+// the list box keeps the new row.
+TEST_F(ListsTest, FailedListWriteShowsTheErrorAndKeepsTheRow) {
+  // A non-volatile key cannot be made below a volatile one: the program's
+  // key exists, but no list subkey can be created under it.
+  DeleteTree("Vantrel Software");
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  ASSERT_NO_FATAL_FAILURE(Start());
+  EXPECT_FALSE(zapnix_->FindMessageBox().has_value()) << "the start reported a list it could not read";
+
+  const std::optional<InputBoxSeen> box = OpenAddBox(parts_.whiteSheet, parts_.whiteGroup);
+  ASSERT_TRUE(box.has_value());
+  ASSERT_TRUE(AnswerInputBox(*box, "http://unsaved.example/", true));
+  const std::optional<MessageBoxSeen> error = zapnix_->WaitForMessageBox(kAnswerTimeoutMs);
+  ASSERT_TRUE(error.has_value()) << "no error box";
+  EXPECT_EQ(error->text, "Failed to set data for 'http://unsaved.example/'");
+  ASSERT_TRUE(zapnix_->PressOk(*error));
+  EXPECT_EQ(Rows(parts_.whiteList), Rows_{"http://unsaved.example/"});
+  EXPECT_FALSE(KeyExists(kWhiteKey));
+  EXPECT_TRUE(zapnix_->Running());
+  DeleteTree("Vantrel Software");
+}
+
 }  // namespace
 }  // namespace e2e

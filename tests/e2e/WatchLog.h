@@ -11,8 +11,30 @@ constexpr char kWatchHidden = 'H';
 // Named per UI thread of the watched process: "Local\ZapnixWatch-<thread id>".
 constexpr char kWatchLogNameFormat[] = "Local\\ZapnixWatch-%lu";
 
+// Sent to the watched window: the hook, inside the watched process, counts
+// the live objects of the process into the log (wParam kWatchCount), or
+// first makes and keeps one object of each kind (wParam kWatchPlantLeak), so
+// that a watcher can show that a leak is seen.
+constexpr char kWatchCountMessageName[] = "ZapnixWatchCount";
+constexpr unsigned kWatchCount = 0;
+constexpr unsigned kWatchPlantLeak = 1;
+
+// Live objects of the watched process. The system's per-process object
+// counters are not implemented everywhere (not under Wine), so the hook finds
+// the objects itself: GDI objects through the process's handle table, windows
+// by enumeration, menus and icons through the process's user-handle slots.
+struct WatchCounts {
+  long gdiObjects;  // pens, brushes, fonts, bitmaps, regions, palettes and DCs
+  long windows;     // top-level windows and their descendants
+  long menus;
+  long icons;       // icons and cursors
+  long answers;     // count requests answered so far
+  long gdiByType[16];  // GDI objects by their GetObjectType (OBJ_PEN 1 ... OBJ_COLORSPACE 14)
+};
+
 struct WatchLog {
   char watchedClass[32];  // window class of the top-level window to watch, zero-terminated
   long count;             // events noted so far, also those beyond the buffer
   char events[220];       // the first events, one letter each
+  WatchCounts counts;     // the answer to the last count request
 };

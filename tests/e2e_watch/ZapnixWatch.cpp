@@ -4,9 +4,11 @@
 // top-level window is shown, when it receives a paint message and when it is
 // hidden, into a block of shared memory that the watcher created under a name
 // derived from the thread id. The outside of a process cannot otherwise see a
-// window that is shown and hidden again within a few milliseconds.
+// window that is shown and hidden again within a few milliseconds. On request
+// it also counts the process's live GDI and user objects (see WatchLog.h).
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -42,7 +44,86 @@ void Note(char event) {
   if (slot >= 0 && slot < static_cast<LONG>(sizeof(log->events))) log->events[slot] = event;
 }
 
+// GDI handles are an index into the process's handle table with a reuse
+// count in the high word; a zero high word names whatever lives at the index.
+void CountGdiObjects(WatchCounts& counts) {
+  counts.gdiObjects = 0;
+  for (uintptr_t index = 1; index < 0x10000; ++index) {
+    const DWORD type = GetObjectType(reinterpret_cast<HGDIOBJ>(index));
+    if (type == 0) continue;
+    ++counts.gdiObjects;
+    if (type < 16) ++counts.gdiByType[type];
+  }
+}
+
+BOOL CALLBACK CountChild(HWND, LPARAM data) {
+  ++*reinterpret_cast<long*>(data);
+  return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM data) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != GetCurrentProcessId()) return TRUE;
+  ++*reinterpret_cast<long*>(data);
+  EnumChildWindows(window, CountChild, data);
+  return TRUE;
+}
+
+// User handles are 0x20 plus twice a slot number, with a reuse count in the
+// high word; menus and icons of this process are found at their slots.
+void CountUserObjects(WatchCounts& counts) {
+  counts.menus = 0;
+  counts.icons = 0;
+  for (uintptr_t value = 0x20; value < 0xFFF0; value += 2) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(value);
+    if (IsMenu(static_cast<HMENU>(handle))) {
+      ++counts.menus;
+      continue;
+    }
+    ICONINFO info{};
+    if (GetIconInfo(static_cast<HICON>(handle), &info)) {
+      ++counts.icons;
+      if (info.hbmColor) DeleteObject(info.hbmColor);
+      if (info.hbmMask) DeleteObject(info.hbmMask);
+    }
+  }
+  counts.windows = 0;
+  EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&counts.windows));
+}
+
+// One object of each kind, made and never freed.
+void PlantLeak() {
+  CreateSolidBrush(RGB(1, 2, 3));
+  CreateWindowExA(0, "STATIC", "leak", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  CreatePopupMenu();
+  BYTE andMask[4 * 32] = {}, xorMask[4 * 32] = {};
+  CreateIcon(nullptr, 32, 32, 1, 1, andMask, xorMask);
+}
+
+void Count() {
+  WatchLog* log = Log();
+  if (!log) return;
+  WatchCounts counts{};
+  // Counting makes objects of its own for a moment (the icons' bitmaps):
+  // they are gone again before the GDI objects are counted.
+  CountUserObjects(counts);
+  CountGdiObjects(counts);
+  counts.answers = log->counts.answers + 1;
+  log->counts = counts;
+}
+
+UINT CountMessage() {
+  static const UINT message = RegisterWindowMessageA(kWatchCountMessageName);
+  return message;
+}
+
 void NoteSentMessage(const CWPSTRUCT& sent) {
+  if (sent.message == CountMessage() && IsWatchedWindow(sent.hwnd)) {
+    if (sent.wParam == kWatchPlantLeak) PlantLeak();
+    Count();
+    return;
+  }
   if (!IsWatchedWindow(sent.hwnd)) return;
   if (sent.message == WM_PAINT) {
     Note(kWatchPaint);
