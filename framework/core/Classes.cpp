@@ -213,18 +213,6 @@ void TComponent::Destroying() {
   for (TComponent* c : components_) c->Destroying();
 }
 
-namespace {
-
-bool IsValidIdent(std::string_view s) {
-  if (s.empty()) return false;
-  auto alpha = [](char ch) { return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || ch == '_'; };
-  if (!alpha(s[0])) return false;
-  for (char ch : s)
-    if (!alpha(ch) && !(ch >= '0' && ch <= '9')) return false;
-  return true;
-}
-
-}  // namespace
 
 void TComponent::SetName(const std::string& name) {
   if (name == name_) return;

@@ -807,11 +807,6 @@ struct WrittenValue {
   std::vector<WrittenValue> items;
 };
 
-bool IsIdent(std::string_view s) {
-  if (s.empty() || !IsIdentStart(s[0])) return false;
-  return std::all_of(s.begin(), s.end(), IsIdentChar);
-}
-
 }  // namespace
 
 class TWriter::Impl {
@@ -1097,7 +1092,8 @@ void TWriter::WriteString(const std::string& value) {
 }
 
 void TWriter::WriteIdent(const std::string& value) {
-  if (!IsIdent(value)) throw EWriteError("Cannot write " + impl_.capturePath_ + ": '" + value + "' is not an identifier");
+  if (!IsValidIdent(value))
+    throw EWriteError("Cannot write " + impl_.capturePath_ + ": '" + value + "' is not an identifier");
   impl_.Capture({WrittenValue::Atom, value, {}});
 }
 

@@ -106,6 +106,15 @@ bool SameText(std::string_view a, std::string_view b) {
   return a.size() == b.size() && CompareText(a, b) == 0;
 }
 
+bool IsValidIdent(std::string_view s) {
+  if (s.empty()) return false;
+  auto alpha = [](char ch) { return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || ch == '_'; };
+  if (!alpha(s[0])) return false;
+  for (char ch : s)
+    if (!alpha(ch) && !(ch >= '0' && ch <= '9')) return false;
+  return true;
+}
+
 std::string UpperCase(std::string_view text) {
   std::string s(text);
   for (char& ch : s) ch = static_cast<char>(AsciiUpper(ch));

@@ -59,6 +59,8 @@ bool SameText(std::string_view a, std::string_view b);
 // to upper case first, CompareStr compares the bytes as they are.
 int CompareText(std::string_view a, std::string_view b);
 int CompareStr(std::string_view a, std::string_view b);
+// An identifier: an ASCII letter or '_', then letters, digits and '_'.
+bool IsValidIdent(std::string_view text);
 // ASCII upper-casing; bytes outside 'a'..'z' stay as they are.
 std::string UpperCase(std::string_view text);
 

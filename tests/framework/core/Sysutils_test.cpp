@@ -101,7 +101,8 @@ TEST(SysutilsTest, FloatTextIsShortestWithAPointAndReadsBackIdentical) {
 
 TEST(SysutilsTest, TextToFloatTakesOnlyPlainDecimalNumbersInRange) {
   double value = 0;
-  for (const char* text : {"7", "-7", "0.5", "1e5", "1E-5", "2.5e+3", "-0"}) EXPECT_TRUE(TryTextToFloat(text, value)) << text;
+  for (const char* text : {"7", "-7", "0.5", "1e5", "1E-5", "2.5e+3", "-0"})
+    EXPECT_TRUE(TryTextToFloat(text, value)) << text;
   for (const char* text : {"", "-", "+1", ".5", "1.", "1e", "1e+", " 1", "1 ", "1,5", "inf", "nan", "0x1p3",
                            "1e999", "1e-999", "--1", "1.5.5", "$10"}) {
     value = 42;
