@@ -46,9 +46,9 @@ TEST(Findfile, TheMaskAdmitsHiddenAndSystemEntriesOnlyWhenAsked) {
   MakeFile(dir + "\\plain.txt");
   MakeFile(dir + "\\sys.txt");
   SetFileAttributesA((dir + "\\sys.txt").c_str(), FILE_ATTRIBUTE_SYSTEM);
-  EXPECT_EQ(Search(dir + "\\*.*", faDirectory), (std::vector<std::string>{"./", "../", "plain.txt", "sub/"}));
+  EXPECT_EQ(Search(dir + "\\*.*", faDirectory), (std::vector<std::string>{"../", "./", "plain.txt", "sub/"}));
   EXPECT_EQ(Search(dir + "\\*.*", faDirectory | faHidden | faSysFile),
-            (std::vector<std::string>{"./", "../", "plain.txt", "secret/", "sub/", "sys.txt"}));
+            (std::vector<std::string>{"../", "./", "plain.txt", "secret/", "sub/", "sys.txt"}));
   EXPECT_EQ(Search(dir + "\\*.txt", 0), (std::vector<std::string>{"plain.txt"}));
   TSearchRec rec;
   ASSERT_EQ(FindFirst(dir + "\\plain.txt", faAnyFile, rec), 0);
