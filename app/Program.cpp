@@ -31,9 +31,9 @@ TInstanceLock::~TInstanceLock() {
 int RunProgram() {
   // Two starts at the same moment: only one of them gets the mutex.
   TInstanceLock lock;
-  if (!lock.Held()) return 1;
+  if (lock.Available() && !lock.Held()) return 1;
   if (GlobalFindAtomA(kInstanceAtom) != 0) {
-    if (MainWindowExists()) return 1;
+    if (!lock.Available() || MainWindowExists()) return 1;
     // No live owner: the markers of an instance that ended without closing.
     PurgeAtom(kInstanceAtom);
     PurgeAtom("PopupZapnixRunning");

@@ -22,6 +22,9 @@ class TInstanceLock {
   ~TInstanceLock();
   // False when a live process holds the mutex: another instance runs.
   bool Held() const { return held_; }
+  // False when the mutex could not be made at all (its name taken by another
+  // kind of object): then only the atom can tell.
+  bool Available() const { return mutex_ != nullptr; }
 
  private:
   HANDLE mutex_ = nullptr;

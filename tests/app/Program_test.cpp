@@ -120,3 +120,27 @@ TEST_F(ProgramTest, AtomsWithoutALiveOwnerAreStaleAndCleared) {
 }
 
 }  // namespace
+
+namespace {
+
+// When the lock's name is taken by another kind of object, the atom alone
+// decides, as it always did.
+TEST_F(ProgramTest, WithoutTheLockTheAtomAloneDecides) {
+  HANDLE squatter = CreateEventA(nullptr, TRUE, FALSE, kInstanceMutex);
+  ASSERT_NE(squatter, nullptr);
+  {
+    TInstanceLock lock;
+    EXPECT_FALSE(lock.Available());
+  }
+  GlobalAddAtomA(kInstanceAtom);
+  EXPECT_EQ(RunProgram(), 1);
+  EXPECT_EQ(creations, 0);
+  EXPECT_EQ(AtomReferences(kInstanceAtom), 1);
+  PurgeAtom(kInstanceAtom);
+  ExceptionCapture errors;
+  EXPECT_EQ(RunProgram(), 0);
+  EXPECT_EQ(creations, 1);
+  CloseHandle(squatter);
+}
+
+}  // namespace
