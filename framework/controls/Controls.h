@@ -32,14 +32,8 @@ TShiftState KeyDataToShiftState(LPARAM keyData);
 // Framework notifications, delivered through Dispatch like window messages.
 enum : UINT {
   CM_BASE = 0xB000,
-  CM_ACTIVATE = CM_BASE + 0,
-  CM_DEACTIVATE = CM_BASE + 1,
-  CM_GOTFOCUS = CM_BASE + 2,
-  CM_LOSTFOCUS = CM_BASE + 3,
-  CM_CANCELMODE = CM_BASE + 4,
   CM_DIALOGKEY = CM_BASE + 5,
   CM_DIALOGCHAR = CM_BASE + 6,
-  CM_FOCUSCHANGED = CM_BASE + 7,
   CM_PARENTFONTCHANGED = CM_BASE + 8,
   CM_PARENTCOLORCHANGED = CM_BASE + 9,
   CM_HITTEST = CM_BASE + 10,
@@ -52,17 +46,12 @@ enum : UINT {
   CM_MOUSEENTER = CM_BASE + 19,
   CM_MOUSELEAVE = CM_BASE + 20,
   CM_BUTTONPRESSED = CM_BASE + 24,
-  CM_SHOWINGCHANGED = CM_BASE + 25,
   CM_ENTER = CM_BASE + 26,
   CM_EXIT = CM_BASE + 27,
   CM_RELEASE = CM_BASE + 33,
   CM_SHOWHINTCHANGED = CM_BASE + 34,
   CM_PARENTSHOWHINTCHANGED = CM_BASE + 35,
-  CM_SYSCOLORCHANGE = CM_BASE + 36,
   CM_TABSTOPCHANGED = CM_BASE + 40,
-  CM_CONTROLLISTCHANGE = CM_BASE + 44,
-  CM_CHILDKEY = CM_BASE + 46,
-  CM_INVALIDATE = CM_BASE + 52,
   // Notifications reflected from a parent window back to the child control.
   CN_BASE = 0xBC00,
   CN_CTLCOLORLISTBOX = CN_BASE + WM_CTLCOLORLISTBOX,
@@ -73,8 +62,6 @@ enum : UINT {
   CN_NOTIFY = CN_BASE + WM_NOTIFY,
   CN_DRAWITEM = CN_BASE + WM_DRAWITEM,
   CN_MEASUREITEM = CN_BASE + WM_MEASUREITEM,
-  CN_KEYDOWN = CN_BASE + WM_KEYDOWN,
-  CN_CHAR = CN_BASE + WM_CHAR,
   CN_HSCROLL = CN_BASE + WM_HSCROLL,
   CN_VSCROLL = CN_BASE + WM_VSCROLL,
 };
@@ -83,15 +70,11 @@ enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 extern const std::vector<std::string> AlignNames;
 
 enum TControlStyleElem {
-  csAcceptsControls, csCaptureMouse, csDesignInteractive, csClickEvents, csFramed,
-  csSetCaption, csOpaque, csDoubleClicks, csFixedWidth, csFixedHeight, csNoDesignVisible,
-  csReplicatable, csNoStdEvents, csDisplayDragImage, csReflector, csActionClient, csMenuEvents
+  csAcceptsControls, csCaptureMouse, csClickEvents, csFramed, csSetCaption, csOpaque,
+  csDoubleClicks, csFixedWidth, csFixedHeight, csReplicatable, csNoStdEvents
 };
 using TControlStyle = TSet<TControlStyleElem>;
-enum TControlStateElem {
-  csLButtonDown, csClicked, csPalette, csReadingState, csAlignmentNeeded, csFocusing,
-  csCreating, csPaintCopy, csCustomPaint, csDestroyingHandle, csDocking
-};
+enum TControlStateElem { csLButtonDown, csClicked, csAlignmentNeeded, csCustomPaint, csDestroyingHandle };
 using TControlState = TSet<TControlStateElem>;
 
 using TCursor = int;

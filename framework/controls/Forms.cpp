@@ -308,8 +308,7 @@ void TForm::Dispatch(TMessage& m) {
 }
 
 void TForm::ReadFormResource() {
-  std::string name = ClassName();
-  for (char& ch : name) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
+  const std::string name = UpperCase(ClassName());
   if (!FindResourceA(GetModuleHandleA(nullptr), name.c_str(), MAKEINTRESOURCEA(10))) return;
   ReadComponentRes(this, name);
 }
@@ -395,10 +394,6 @@ void TForm::CreateParams(TCreateParams& p) {
     p.X = (GetSystemMetrics(SM_CXSCREEN) - p.Width) / 2;
     p.Y = (GetSystemMetrics(SM_CYSCREEN) - p.Height) / 2;
   }
-}
-
-void TForm::CreateWnd() {
-  TCustomControl::CreateWnd();
 }
 
 void TForm::Paint() {

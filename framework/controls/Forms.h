@@ -162,7 +162,6 @@ class TForm : public TCustomControl {
 
  protected:
   void CreateParams(TCreateParams& params) override;
-  void CreateWnd() override;
   void Paint() override;
   void VisibleChanging() override;
   virtual bool CloseQuery();

@@ -15,14 +15,13 @@ UINT AlignmentFlag(TAlignment alignment) {
 }
 
 bool IsAccel(char key, const std::string& text) {
-  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
   for (size_t i = 0; i + 1 < text.size(); ++i) {
     if (text[i] != '&') continue;
     if (text[i + 1] == '&') {
       ++i;  // "&&" is a literal ampersand
       continue;
     }
-    return upper(text[i + 1]) == upper(key);
+    return SameText(std::string_view(&text[i + 1], 1), std::string_view(&key, 1));
   }
   return false;
 }
