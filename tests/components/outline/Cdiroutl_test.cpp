@@ -127,12 +127,17 @@ TEST_F(DirOutlineTest, SortedInsertionKeepsTheOrderAndPutsEqualNamesFirst) {
   Selected()->Expand();
   std::vector<std::string> expect{"alpha", "alpha2", "beta", "deep", "delta", "epsilon", "gamma", "kappa", "mid", "omega", "zeta"};
   EXPECT_EQ(ChildTexts(Selected()), expect);
-  // Reading the level a second time adds every name again, each before its twin.
+  // Reading the level a second time adds every name again, each before its
+  // twin (the items read first are marked to tell them apart).
   const int b = o_->SelectedIndex();
+  int mark = 0;
+  for (int i = 0; i < Selected()->ChildCount(); ++i) Selected()->Child(i)->SetData(&mark);
   o_->BuildOneLevel(b);
-  std::vector<std::string> twice;
-  for (const auto& n : expect) twice.insert(twice.end(), {n, n});
-  EXPECT_EQ(ChildTexts(Selected()), twice);
+  std::vector<std::string> twice, got;
+  for (const auto& n : expect) twice.insert(twice.end(), {n + " new", n + " old"});
+  for (int i = 0; i < Selected()->ChildCount(); ++i)
+    got.push_back(Selected()->Child(i)->Text() + (Selected()->Child(i)->Data() ? " old" : " new"));
+  EXPECT_EQ(got, twice);
   // Children added out of order by a caller: the place is still the first
   // child that does not sort below the name.
   o_->Clear();
