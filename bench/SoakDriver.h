@@ -145,8 +145,11 @@ constexpr POINT kEditButton{317 + 34, 86 + 11};
 
 class Driver {
  public:
-  // folder: where Zapnix.exe, ZapnixSim.exe and ZapnixWatch.dll lie.
-  explicit Driver(std::string folder) : folder_(std::move(folder)) {}
+  // folder: where Zapnix.exe and ZapnixSim.exe lie; watch: the hook library
+  // ZapnixWatch.dll, a test tool that the product folder does not carry (by
+  // default looked for beside the program).
+  explicit Driver(std::string folder, std::string watch = {})
+      : folder_(std::move(folder)), watchPath_(watch.empty() ? folder_ + "\\ZapnixWatch.dll" : std::move(watch)) {}
   Driver(const Driver&) = delete;
   Driver& operator=(const Driver&) = delete;
   ~Driver() { Stop(); }
@@ -184,7 +187,7 @@ class Driver {
     std::snprintf(name, sizeof name, kWatchLogNameFormat, static_cast<unsigned long>(info.dwThreadId));
     mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(WatchLog), name);
     if (mapping_) log_ = static_cast<WatchLog*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof(WatchLog)));
-    watch_ = LoadLibraryA((folder_ + "\\ZapnixWatch.dll").c_str());
+    watch_ = LoadLibraryA(watchPath_.c_str());
     const auto sent = watch_ ? reinterpret_cast<HOOKPROC>(GetProcAddress(watch_, "ZapnixWatchSent")) : nullptr;
     if (log_) {
       std::memset(log_, 0, sizeof(WatchLog));
@@ -194,7 +197,7 @@ class Driver {
     ResumeThread(info.hThread);
     CloseHandle(info.hThread);
     processId_ = info.dwProcessId;
-    if (!hook_) return "cannot watch the program through " + folder_ + "\\ZapnixWatch.dll";
+    if (!hook_) return "cannot watch the program through " + watchPath_;
 
     if (!detail::WaitFor([&] { return FindParts() || !Running(); }, detail::kStartMs))
       return "no main window with its parts";
@@ -427,6 +430,7 @@ class Driver {
   }
 
   std::string folder_;
+  std::string watchPath_;
   HANDLE process_ = nullptr;
   DWORD processId_ = 0;
   HANDLE mapping_ = nullptr;

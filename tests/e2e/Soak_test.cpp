@@ -51,7 +51,7 @@ using SoakTest = ZapnixTest;
 // A tenth of the soak: reports, switches, input-box edits, restores and hides
 // leave no object behind and no error box.
 TEST_F(SoakTest, ShortSoakLeavesNoObjectBehind) {
-  soak::Driver driver(DistFolder());
+  soak::Driver driver(DistFolder(), SuiteFile("ZapnixWatch.dll"));
   const soak::Result result = driver.Run(soak::kShortSoak);
   soak::Print(result, stdout);
   ASSERT_EQ(result.failure, "");
