@@ -13,6 +13,7 @@
 #include "Menus.h"
 #include "Timer.h"
 #include "Trayicon.h"
+#include "RealMouse.h"
 
 namespace {
 
@@ -352,7 +353,7 @@ TEST_F(TrayIconTest, ShellNotificationsBecomeEventsInOrder) {
     EXPECT_EQ(s, &tray);
     tray.log.push_back("Click");
   };
-  SetCursorPos(123, 234);
+  testsupport::MoveMouseTo(POINT{123, 234});
   POINT cursor{};
   GetCursorPos(&cursor);
   for (const CallbackRow& row : kCallbackRows) {

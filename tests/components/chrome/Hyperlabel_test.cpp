@@ -11,6 +11,7 @@
 #include "Filer.h"
 #include "Forms.h"
 #include "Hyperlabel.h"
+#include "RealMouse.h"
 
 namespace {
 
@@ -30,21 +31,7 @@ bool PumpUntil(F done) {
   return true;
 }
 
-// Moves the real mouse to a screen point, as the user's hand would. The
-// display's own pointer follows a little later and may report the old place
-// once more: the move is made again when that has settled.
-void MoveMouseTo(POINT p) {
-  INPUT input{};
-  input.type = INPUT_MOUSE;
-  input.mi.dx = static_cast<LONG>((p.x * 65536 + 32768) / GetSystemMetrics(SM_CXSCREEN));
-  input.mi.dy = static_cast<LONG>((p.y * 65536 + 32768) / GetSystemMetrics(SM_CYSCREEN));
-  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  for (int i = 0; i < 2; ++i) {
-    SendInput(1, &input, sizeof input);
-    const DWORD start = GetTickCount();
-    PumpUntil([&] { return GetTickCount() - start > 150; });
-  }
-}
+using testsupport::MoveMouseTo;
 
 struct LinkOnForm {
   std::unique_ptr<TForm> form;

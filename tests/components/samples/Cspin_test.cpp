@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ExceptionCapture.h"
+#include "RealMouse.h"
 #include "Locale.h"
 #include "SamplesTesting.h"
 
@@ -50,6 +51,9 @@ struct SpinOnForm {
   }
   void Press(TControl* button, UINT msg, WPARAM keys) {
     POINT p{button->Left() + 5, button->Top() + 5};
+    // The pointer stands where the press is, as a user's would: a mouse move
+    // that the system sends on its own then finds it over the held button.
+    if (msg == WM_LBUTTONDOWN) testsupport::MoveMouseTo(spin->ClientToScreen(p));
     SendMessageA(spin->Handle(), msg, keys, MAKELPARAM(p.x, p.y));
   }
 };
