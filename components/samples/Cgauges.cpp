@@ -146,8 +146,8 @@ void TCGauge::SetBackColor(TColor value) {
 // (leaving the overlay); the text is XOR-ed over that, and the picture reaches
 // the screen in one copy.
 void TCGauge::Paint() {
-  TBitmap image;
-  TBltBitmap overlay;
+  TBitmap& image = image_;
+  TBltBitmap& overlay = overlay_;
   image.SetHeight(Height());
   image.SetWidth(Width());
   PaintBackground(image);
@@ -179,7 +179,7 @@ void TCGauge::PaintBackground(TBitmap& image) {
 }
 
 void TCGauge::PaintAsText(TBitmap& image, const RECT& r) {
-  TBltBitmap layer;
+  TBltBitmap& layer = textLayer_;
   layer.MatchSize(image);
   PaintBackground(layer);
   const std::string text = IntToStr(GetPercentDone()) + "%";

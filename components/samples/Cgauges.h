@@ -71,4 +71,10 @@ class TCGauge : public TGraphicControl {
   TFormBorderStyle borderStyle_ = bsSingle;
   TColor foreColor_ = clBlack;
   TColor backColor_ = clWhite;
+  // The off-screen pictures of a repaint, kept between repaints so that a
+  // repaint of an unchanged size makes no new bitmap; every repaint covers
+  // them whole before it draws.
+  TBitmap image_;
+  TBltBitmap overlay_;
+  TBltBitmap textLayer_;
 };
