@@ -222,9 +222,12 @@ void TCGauge::PaintAsBar(TBitmap& image, const RECT& r) {
   }
 }
 
-void TCGauge::PaintAsPie(TBitmap& image, const RECT& r) {
-  int w = r.right - r.left;
-  int h = r.bottom - r.top;
+// The pie and the needle share their dial: the rectangle's size (one more
+// each way inside a border), the control's colour around it, and the back
+// colour and a one-pixel fore-colour pen for the dial itself.
+TCanvas* TCGauge::PrepareDial(TBitmap& image, const RECT& r, int& w, int& h) {
+  w = r.right - r.left;
+  h = r.bottom - r.top;
   if (borderStyle_ == bsSingle) {
     ++w;
     ++h;
@@ -235,6 +238,12 @@ void TCGauge::PaintAsPie(TBitmap& image, const RECT& r) {
   canvas->Brush()->SetColor(backColor_);
   canvas->Pen()->SetColor(foreColor_);
   canvas->Pen()->SetWidth(1);
+  return canvas;
+}
+
+void TCGauge::PaintAsPie(TBitmap& image, const RECT& r) {
+  int w, h;
+  TCanvas* canvas = PrepareDial(image, r, w, h);
   canvas->Ellipse(r.left, r.top, w, h);
   const int percent = GetPercentDone();
   if (percent <= 0) return;
@@ -253,18 +262,8 @@ void TCGauge::PaintAsPie(TBitmap& image, const RECT& r) {
 void TCGauge::PaintAsNeedle(TBitmap& image, const RECT& r) {
   const int x = r.left;
   const int y = r.top;
-  int w = r.right - r.left;
-  int h = r.bottom - r.top;
-  if (borderStyle_ == bsSingle) {
-    ++w;
-    ++h;
-  }
-  TCanvas* canvas = image.Canvas();
-  canvas->Brush()->SetColor(Color());
-  canvas->FillRect(r);
-  canvas->Brush()->SetColor(backColor_);
-  canvas->Pen()->SetColor(foreColor_);
-  canvas->Pen()->SetWidth(1);
+  int w, h;
+  TCanvas* canvas = PrepareDial(image, r, w, h);
   // The upper half of an ellipse twice as tall: a half disc on the bottom edge.
   canvas->Pie(x, y, w, 2 * h - 1, x + w, r.bottom - 1, x, r.bottom - 1);
   canvas->MoveTo(x, r.bottom);

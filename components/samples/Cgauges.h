@@ -59,6 +59,7 @@ class TCGauge : public TGraphicControl {
   void PaintAsText(TBitmap& image, const RECT& r);
   void PaintAsNothing(TBitmap& image, const RECT& r);
   void PaintAsBar(TBitmap& image, const RECT& r);
+  TCanvas* PrepareDial(TBitmap& image, const RECT& r, int& w, int& h);
   void PaintAsPie(TBitmap& image, const RECT& r);
   void PaintAsNeedle(TBitmap& image, const RECT& r);
 
