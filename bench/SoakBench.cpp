@@ -12,19 +12,8 @@
 #include <cstring>
 #include <string>
 
+#include "BenchFolder.h"
 #include "SoakDriver.h"
-
-namespace {
-
-std::string FolderOfThisProgram() {
-  char path[MAX_PATH * 4] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
-  std::string folder(path, length < sizeof(path) ? length : 0);
-  const size_t slash = folder.find_last_of("\\/");
-  return slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   std::string folder = FolderOfThisProgram();

@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "BenchFolder.h"
+
 namespace {
 
 constexpr int kRounds = 5;
@@ -180,14 +182,6 @@ double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const size_t middle = values.size() / 2;
   return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-std::string FolderOfThisProgram() {
-  char path[MAX_PATH * 4] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
-  std::string folder(path, length < sizeof(path) ? length : 0);
-  const size_t slash = folder.find_last_of("\\/");
-  return slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
 }
 
 }  // namespace
