@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "Dialogs.h"
-#include "Registry.h"
 #include "Strids.h"
 #include "Strres.h"
+#include "UrlStore.h"
 
 TForm1* Form1 = nullptr;
 
@@ -20,12 +20,9 @@ UINT StopUrlMessage = 0;
 int AnimationTicks = 0;
 
 namespace {
-const char* const kStoreKey = "Vantrel Software\\Popup Zapnix";
 const char* const kStoppedKey = "Vantrel Software\\Popup Zapnix\\Stoped";
 // The stopped URL is read into this many bytes: at most 599 characters and the zero.
 constexpr DWORD kStoppedBufferSize = 600;
-
-const char* SectionName(int selector) { return selector == 0 ? "WhiteList" : "BlackList"; }
 
 HINSTANCE ShellOpenDefault(const char* file) {
   return ShellExecuteA(nullptr, nullptr, file, nullptr, nullptr, SW_SHOWNORMAL);
@@ -46,17 +43,6 @@ void PurgeAtom(const char* name) {
     // A delete that fails would find the same atom again for ever: stop then.
     if (GlobalDeleteAtom(atom) != 0) break;
   }
-}
-
-void LoadUrlList(int selector, TStrings* strings) {
-  TRegIniFile store(kStoreKey);
-  store.ReadSection(SectionName(selector), strings);
-}
-
-void SaveUrlList(int selector, TStrings* strings) {
-  TRegIniFile store(kStoreKey);
-  store.EraseSection(SectionName(selector));
-  for (int i = 0; i < strings->Count(); ++i) store.WriteString(SectionName(selector), strings->Get(i), "");
 }
 
 // ---------------------------------------------------------------------------

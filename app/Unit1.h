@@ -21,6 +21,7 @@
 #include "Shape.h"
 #include "Timer.h"
 #include "Trayicon.h"
+#include "UrlStore.h"
 
 // Program-wide state, touched only on the user-interface thread.
 extern bool BlockingEnabled;
@@ -31,9 +32,6 @@ extern int AnimationTicks;
 
 // Deletes every reference of a global atom.
 void PurgeAtom(const char* name);
-// The white list (selector 0) and the black list (selector 1) in the user's registry.
-void LoadUrlList(int selector, TStrings* strings);
-void SaveUrlList(int selector, TStrings* strings);
 
 // Opens a document or address with the shell. Tests replace it to see what
 // would be opened; the program's own code ignores the result.
