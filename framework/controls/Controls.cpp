@@ -1,8 +1,12 @@
 #include "Controls.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
+#include <climits>
 #include <utility>
 
+#include "Accessible.h"
 #include "Menus.h"
 
 const std::vector<std::string> BorderStyleNames = {"bsNone", "bsSingle", "bsSizeable", "bsDialog",
@@ -130,6 +134,12 @@ void SetCaptureControl(TControl* control) {
 }
 
 TControl* MouseControl() { return mouseControl; }
+
+TWinControl* TopLevelControl(const TControl* control) {
+  const TControl* top = control;
+  while (top && top->Parent()) top = top->Parent();
+  return const_cast<TWinControl*>(AsWindowed(top));
+}
 
 // ---------------------------------------------------------------------------
 // TControl
@@ -318,6 +328,8 @@ void TControl::SetText(const std::string& value) {
   text_ = value;
   Perform(CM_TEXTCHANGED);
   Invalidate();
+  // A window-less control's caption is its name for screen readers.
+  NotifyAccessibleEvent(EVENT_OBJECT_NAMECHANGE, this);
 }
 
 void TControl::SetColor(TColor value) {
@@ -433,6 +445,28 @@ void TControl::Click() {
 
 void TControl::DblClick() {
   if (OnDblClick) OnDblClick(this);
+}
+
+int TControl::AccessibleRole() const {
+  // A picture that reacts to a click but has neither caption nor hint would
+  // be a button without a name: of no use to a screen reader.
+  return OnClick && !AccessibleName().empty() ? ROLE_SYSTEM_PUSHBUTTON : 0;
+}
+
+std::string TControl::AccessibleName() const {
+  std::string name = StripAccelChars(Caption());
+  size_t first = name.find_first_not_of(' ');
+  if (first == std::string::npos) return Hint();
+  size_t last = name.find_last_not_of(' ');
+  return name.substr(first, last - first + 1);
+}
+
+std::string TControl::AccessibleDefaultAction() const {
+  switch (AccessibleRole()) {
+    case ROLE_SYSTEM_PUSHBUTTON: return "Press";
+    case ROLE_SYSTEM_LINK: return "Jump";
+    default: return {};
+  }
 }
 
 void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
@@ -863,6 +897,11 @@ void TWinControl::Dispatch(TMessage& m) {
     case WM_KEYDOWN: return WMKeyDown(m);
     case WM_KEYUP: return WMKeyUp(m);
     case WM_CHAR: return WMChar(m);
+    case WM_SYSCHAR: return WMSysChar(m);
+    case WM_GETOBJECT: return WMGetObject(m);
+    case CM_DIALOGKEY:
+    case CM_DIALOGCHAR: return CMDialogBroadcast(m);
+    case CM_DODEFAULTACTION: return CMDoDefaultAction(m);
     case WM_MOUSELEAVE: return WMMouseLeave(m);
     case WM_CONTEXTMENU: return WMContextMenu(m);
     case WM_GETDLGCODE: return WMGetDlgCode(m);
@@ -907,6 +946,7 @@ void TWinControl::InsertControl(TControl* control) {
 void TWinControl::RemoveControl(TControl* control) {
   auto it = std::find(controls_.begin(), controls_.end(), control);
   if (it == controls_.end()) return;
+  if (focusedChild_ == control) focusedChild_ = nullptr;
   if (!control->Windowed()) control->Invalidate();
   controls_.erase(it);
   control->parent_ = nullptr;
@@ -933,6 +973,12 @@ void TWinControl::PaintControls(HDC dc, TControl* first) {
     SetViewportOrgEx(dc, origin.x + c->Left(), origin.y + c->Top(), nullptr);
     IntersectClipRect(dc, 0, 0, c->Width(), c->Height());
     c->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+    if (c == focusedChild_ && Focused()) {
+      RECT focus = c->FocusRect();
+      SetTextColor(dc, RGB(0, 0, 0));
+      SetBkColor(dc, RGB(255, 255, 255));
+      DrawFocusRect(dc, &focus);
+    }
     RestoreDC(dc, saved);
   }
 }
@@ -1206,6 +1252,70 @@ void TWinControl::SetFocus() {
   if (Handle()) ::SetFocus(handle_);
 }
 
+void TWinControl::FocusChild(TControl* child) {
+  if (child && (child->Parent() != this || child->Windowed())) return;
+  TControl* old = std::exchange(focusedChild_, child);
+  if (old && old != child) old->Invalidate();
+  // Already focused, the window hears of no change: the child is redrawn here.
+  // WM_SETFOCUS redraws the child and tells screen readers.
+  if (!Focused()) {
+    if (Handle()) ::SetFocus(handle_);
+    return;
+  }
+  if (!child) return;
+  child->Invalidate();
+  NotifyAccessibleEvent(EVENT_OBJECT_FOCUS, child);
+}
+
+namespace {
+void CollectTabStops(const TWinControl* parent, std::vector<TControl*>& stops) {
+  std::vector<TWinControl*> windows;
+  for (int i = 0; i < parent->ControlCount(); ++i)
+    if (TWinControl* w = AsWindowed(parent->Controls(i))) windows.push_back(w);
+  // An explicit tab order comes first; the others keep their creation order.
+  std::stable_sort(windows.begin(), windows.end(), [](const TWinControl* a, const TWinControl* b) {
+    return (a->TabOrder < 0 ? INT_MAX : a->TabOrder) < (b->TabOrder < 0 ? INT_MAX : b->TabOrder);
+  });
+  for (TWinControl* w : windows) {
+    if (!w->Showing() || !w->Enabled()) continue;
+    if (w->TabStop()) stops.push_back(w);
+    CollectTabStops(w, stops);
+  }
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TControl* c = parent->Controls(i);
+    if (!c->Windowed() && c->CanFocusWithoutWindow()) stops.push_back(c);
+  }
+}
+}  // namespace
+
+std::vector<TControl*> TWinControl::TabStops() const {
+  std::vector<TControl*> stops;
+  CollectTabStops(this, stops);
+  return stops;
+}
+
+bool TWinControl::SelectNext(bool goForward) {
+  std::vector<TControl*> stops = TabStops();
+  if (stops.empty()) return false;
+  TControl* current = nullptr;
+  if (TWinControl* focused = FindControl(GetFocus()))
+    current = focused->focusedChild_ ? focused->focusedChild_ : focused;
+  const size_t n = stops.size();
+  size_t next = goForward ? 0 : n - 1;
+  if (auto it = std::find(stops.begin(), stops.end(), current); it != stops.end()) {
+    const size_t at = static_cast<size_t>(it - stops.begin());
+    next = goForward ? (at + 1) % n : (at + n - 1) % n;
+  }
+  TControl* target = stops[next];
+  if (TWinControl* w = AsWindowed(target)) {
+    if (TControl* old = std::exchange(w->focusedChild_, nullptr)) old->Invalidate();
+    w->SetFocus();
+  } else {
+    target->Parent()->FocusChild(target);
+  }
+  return true;
+}
+
 void TWinControl::SetTabStop(bool value) {
   if (tabStop_ == value) return;
   tabStop_ = value;
@@ -1220,11 +1330,16 @@ void TWinControl::SetTabStop(bool value) {
 // is already half gone: the focus moves of its last moments raise no events.
 void TWinControl::WMSetFocus(TMessage& m) {
   DefaultHandler(m);
+  if (focusedChild_) {
+    focusedChild_->Invalidate();
+    NotifyAccessibleEvent(EVENT_OBJECT_FOCUS, focusedChild_);
+  }
   if (!ComponentState().Contains(csDestroying)) Perform(CM_ENTER);
 }
 
 void TWinControl::WMKillFocus(TMessage& m) {
   DefaultHandler(m);
+  if (focusedChild_) focusedChild_->Invalidate();
   if (!ComponentState().Contains(csDestroying)) Perform(CM_EXIT);
 }
 
@@ -1320,12 +1435,74 @@ void TWinControl::KeyPress(char& key) {
   if (OnKeyPress) OnKeyPress(this, key);
 }
 
+namespace {
+bool IsDialogKey(WORD key) { return key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE; }
+
+// Whether the window keeps a dialog key for itself, as it answers WM_GETDLGCODE.
+bool WantsKey(HWND window, WORD key, LPARAM keyData) {
+  MSG msg{window, WM_KEYDOWN, key, keyData, 0, {0, 0}};
+  const LRESULT code = SendMessageA(window, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&msg));
+  if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return true;
+  return key == VK_TAB && (code & DLGC_WANTTAB);
+}
+}  // namespace
+
+// A key goes first to the top-level window's preview, then to the control's
+// own handler, then to a focused window-less child (Space and Enter press
+// it), and a dialog key the window does not want goes to the top-level
+// window, which offers it to every control and then moves the focus by Tab.
 void TWinControl::WMKeyDown(TMessage& m) {
   WORD key = static_cast<WORD>(m.WParam);
+  TWinControl* top = TopLevelControl(this);
+  if (top && top != this && top->Perform(CM_CHILDKEY, key, m.LParam) != 0) return;
   KeyDown(key, KeyDataToShiftState(m.LParam));
   if (key == 0) return;
+  if (focusedChild_ && (key == VK_SPACE || key == VK_RETURN)) {
+    if (focusedChild_->Enabled() && focusedChild_->Showing()) focusedChild_->DoDefaultAction();
+    return;
+  }
+  if (top && IsDialogKey(key) && handle_ && !WantsKey(handle_, key, m.LParam) &&
+      top->Perform(CM_DIALOGKEY, key, m.LParam) != 0)
+    return;
   m.WParam = key;
   DefaultHandler(m);
+}
+
+void TWinControl::WMSysChar(TMessage& m) {
+  if (TWinControl* top = TopLevelControl(this); top && top->Perform(CM_DIALOGCHAR, m.WParam, m.LParam) != 0) {
+    m.Result = 0;
+    return;
+  }
+  DefaultHandler(m);
+}
+
+void TWinControl::CMDialogBroadcast(TMessage& m) {
+  m.Result = 0;
+  for (TControl* c : std::vector<TControl*>(controls_)) {
+    if (c->Perform(m.Msg, m.WParam, m.LParam) != 0) {
+      m.Result = 1;
+      return;
+    }
+  }
+}
+
+void TWinControl::WMGetObject(TMessage& m) {
+  // Only the top-level window speaks for the window-less controls under it;
+  // every window keeps the system's object for everything else.
+  if (!Parent() && static_cast<LONG>(static_cast<DWORD>(m.LParam)) == OBJID_CLIENT) {
+    if (LRESULT answer = AccessibleClientObject(this, m.WParam)) {
+      m.Result = answer;
+      return;
+    }
+  }
+  DefaultHandler(m);
+}
+
+void TWinControl::CMDoDefaultAction(TMessage& m) {
+  const std::vector<TControl*> children = AccessibleControls(this);
+  if (m.WParam < 1 || m.WParam > children.size()) return;
+  TControl* c = children[m.WParam - 1];
+  if (c->Enabled() && c->Showing()) c->DoDefaultAction();
 }
 
 void TWinControl::WMKeyUp(TMessage& m) {

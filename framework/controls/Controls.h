@@ -52,6 +52,12 @@ enum : UINT {
   CM_SHOWHINTCHANGED = CM_BASE + 34,
   CM_PARENTSHOWHINTCHANGED = CM_BASE + 35,
   CM_TABSTOPCHANGED = CM_BASE + 40,
+  // A key pressed in a control, offered first to its top-level window (wParam:
+  // the key, lParam: the control); a result of 1 says the key was used.
+  CM_CHILDKEY = CM_BASE + 44,
+  // Posted to a top-level window: run the default action of the window-less
+  // control with the accessible child id in wParam.
+  CM_DODEFAULTACTION = CM_BASE + 45,
   // Notifications reflected from a parent window back to the child control.
   CN_BASE = 0xBC00,
   CN_CTLCOLORLISTBOX = CN_BASE + WM_CTLCOLORLISTBOX,
@@ -202,6 +208,27 @@ class TControl : public TComponent {
   virtual void Click();
   virtual void DblClick();
 
+  // Keyboard and screen-reader access to a window-less control. A control
+  // that takes the keyboard focus without a window holds it through its
+  // parent's window, which draws the focus rectangle over it and hands it
+  // Space and Enter as its default action.
+  virtual bool CanFocusWithoutWindow() const { return false; }
+  // The role a screen reader is told (a ROLE_SYSTEM_ value), or 0 when the
+  // control is not shown to screen readers: by default a control that reacts
+  // to a click is a push button, anything else is left out.
+  virtual int AccessibleRole() const;
+  // The name a screen reader reads: the caption without its accelerator mark
+  // and trailing blanks, or the hint when there is no caption.
+  virtual std::string AccessibleName() const;
+  // The name of the default action ("Press"), empty when there is none.
+  virtual std::string AccessibleDefaultAction() const;
+  // Extra STATE_SYSTEM_ bits of the control's own (pressed, linked...).
+  virtual unsigned AccessibleState() const { return 0; }
+  // What a press by keyboard or screen reader does: a click.
+  virtual void DoDefaultAction() { Click(); }
+  // Where the parent draws the focus rectangle, in the control's coordinates.
+  virtual RECT FocusRect() const { return RECT{2, 2, width_ - 2, height_ - 2}; }
+
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
   TMouseEvent OnMouseDown;
@@ -351,6 +378,17 @@ class TWinControl : public TControl {
   bool Focused() const;
   bool CanFocus() const;
   virtual void SetFocus();
+  // The window-less child that holds the focus while this window has it, or null.
+  TControl* FocusedChild() const { return focusedChild_; }
+  // Gives the focus to a window-less child through this window.
+  void FocusChild(TControl* child);
+  // Moves the focus to the next (or previous) stop of the tab order under
+  // this window: windowed tab stops and window-less controls that take the
+  // focus, each container's windows before its window-less controls.
+  // Returns false when there is no stop.
+  bool SelectNext(bool goForward);
+  // The stops of the tab order, as SelectNext walks them.
+  std::vector<TControl*> TabStops() const;
   bool TabStop() const { return tabStop_; }
   void SetTabStop(bool value);
   int TabOrder = -1;
@@ -403,6 +441,12 @@ class TWinControl : public TControl {
   void WMKeyDown(TMessage& m);
   void WMKeyUp(TMessage& m);
   void WMChar(TMessage& m);
+  // Alt+letter: offered to every control of the top-level window as CM_DIALOGCHAR.
+  void WMSysChar(TMessage& m);
+  void WMGetObject(TMessage& m);
+  // Offers a dialog key or character to the children until one takes it.
+  void CMDialogBroadcast(TMessage& m);
+  void CMDoDefaultAction(TMessage& m);
   void WMMouseLeave(TMessage& m);
   void WMContextMenu(TMessage& m);
   void WMNCDestroy(TMessage& m);
@@ -433,6 +477,7 @@ class TWinControl : public TControl {
   HWND handle_ = nullptr;
   HWND parentWindow_ = nullptr;
   std::vector<TControl*> controls_;
+  TControl* focusedChild_ = nullptr;
   bool tabStop_ = false;
   bool trackingLeave_ = false;
   bool doubleBuffered_ = false;
@@ -465,6 +510,10 @@ inline TWinControl* AsWindowed(TControl* control) {
 inline const TWinControl* AsWindowed(const TControl* control) {
   return control && control->Windowed() ? static_cast<const TWinControl*>(control) : nullptr;
 }
+
+// The outermost windowed control above a control (the control itself when it
+// is windowed and has no parent), or null for a window-less control without one.
+TWinControl* TopLevelControl(const TControl* control);
 
 // The control that currently holds the mouse capture for graphic children.
 TControl* GetCaptureControl();

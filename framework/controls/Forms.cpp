@@ -266,6 +266,7 @@ const TClassInfo& TForm::StaticClass() {
              TBorderIcons{biSystemMenu, biMinimize, biMaximize})
         .Int("ClientWidth", &TForm::FormClientWidth, &TForm::SetClientWidth, 0, false)
         .Int("ClientHeight", &TForm::FormClientHeight, &TForm::SetClientHeight, 0, false)
+        .Bool("KeyPreview", &TForm::KeyPreview, &TForm::SetKeyPreview, false)
         .Enum("Position", PositionNames, &TForm::Position, &TForm::SetPosition, poDesigned)
         .Event("OnActivate", &TForm::OnActivate)
         .Event("OnClose", &TForm::OnClose)
@@ -303,6 +304,8 @@ void TForm::Dispatch(TMessage& m) {
     case WM_ACTIVATE: return WMActivate(m);
     case CM_VISIBLECHANGED: return CMVisibleChanged(m);
     case CM_RELEASE: return CMRelease(m);
+    case CM_CHILDKEY: return CMChildKey(m);
+    case CM_DIALOGKEY: return CMDialogKey(m);
     default: return inherited::Dispatch(m);
   }
 }
@@ -458,6 +461,21 @@ void TForm::Release() {
 }
 
 void TForm::CMRelease(TMessage&) { delete this; }
+
+void TForm::CMChildKey(TMessage& m) {
+  m.Result = 0;
+  if (!keyPreview_) return;
+  WORD key = static_cast<WORD>(m.WParam);
+  KeyDown(key, KeyDataToShiftState(m.LParam));
+  m.Result = key == 0 ? 1 : 0;
+}
+
+void TForm::CMDialogKey(TMessage& m) {
+  inherited::Dispatch(m);
+  if (m.Result != 0 || m.WParam != VK_TAB) return;
+  if (GetKeyState(VK_CONTROL) < 0 || (m.LParam & 0x20000000)) return;
+  m.Result = SelectNext(GetKeyState(VK_SHIFT) >= 0) ? 1 : 0;
+}
 
 int TForm::ShowModal() {
   modal_ = true;

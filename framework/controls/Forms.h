@@ -141,6 +141,10 @@ class TForm : public TCustomControl {
   RECT ClientRect() const override;
   TWinControl* ActiveControl() const { return activeControl_; }
   void SetActiveControl(TWinControl* value);
+  // When on, the form's OnKeyDown sees every key pressed in its controls
+  // first; a handler that sets the key to 0 keeps it from the control.
+  bool KeyPreview() const { return keyPreview_; }
+  void SetKeyPreview(bool value) { keyPreview_ = value; }
 
   // Reads the form description of this form's class from the program's resources.
   void ReadFormResource();
@@ -173,6 +177,9 @@ class TForm : public TCustomControl {
   void WMDestroy(TMessage& m);
   void CMVisibleChanged(TMessage& m);
   void CMRelease(TMessage& m);
+  void CMChildKey(TMessage& m);
+  // Dialog keys nobody else took: Tab and Shift+Tab walk the tab order.
+  void CMDialogKey(TMessage& m);
 
  private:
   TFormBorderStyle borderStyle_ = bsSizeable;
@@ -180,5 +187,6 @@ class TForm : public TCustomControl {
   TPosition position_ = poDesigned;
   TWinControl* activeControl_ = nullptr;
   bool modal_ = false;
+  bool keyPreview_ = false;
   int clientWidth_ = -1, clientHeight_ = -1;
 };

@@ -1,7 +1,11 @@
 #include "Buttons.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
 #include <array>
+
+#include "Label.h"
 
 const std::vector<std::string> ButtonLayoutNames = {"blGlyphLeft", "blGlyphRight", "blGlyphTop", "blGlyphBottom"};
 
@@ -54,11 +58,22 @@ void TSpeedButton::Dispatch(TMessage& m) {
     case CM_MOUSELEAVE: return CMMouseLeave(m);
     case CM_ENABLEDCHANGED: return CMEnabledChanged(m);
     case CM_BUTTONPRESSED: return CMButtonPressed(m);
+    case CM_DIALOGCHAR: return CMDialogChar(m);
     default: return inherited::Dispatch(m);
   }
 }
 
 void TSpeedButton::Click() { inherited::Click(); }
+
+int TSpeedButton::AccessibleRole() const { return ROLE_SYSTEM_PUSHBUTTON; }
+
+unsigned TSpeedButton::AccessibleState() const { return down_ ? STATE_SYSTEM_PRESSED : 0; }
+
+void TSpeedButton::CMDialogChar(TMessage& m) {
+  if (!Enabled() || !Showing() || !IsAccel(static_cast<char>(m.WParam), Caption())) return;
+  Click();
+  m.Result = 1;
+}
 
 void TSpeedButton::SetGlyph(TBitmap* value) { glyph_->Assign(value); }
 

@@ -53,6 +53,11 @@ class TSpeedButton : public TGraphicControl {
   TButtonState State() const { return state_; }
   bool MouseInControl() const { return mouseInControl_; }
 
+  // A shown, enabled button takes the focus by Tab through its parent's window.
+  bool CanFocusWithoutWindow() const override { return Enabled() && Showing(); }
+  int AccessibleRole() const override;
+  unsigned AccessibleState() const override;
+
  protected:
   void Paint() override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
@@ -71,6 +76,8 @@ class TSpeedButton : public TGraphicControl {
   void CMMouseLeave(TMessage& m);
   void CMEnabledChanged(TMessage& m);
   void CMButtonPressed(TMessage& m);
+  // Alt and the letter after the caption's & click a shown, enabled button.
+  void CMDialogChar(TMessage& m);
 
  private:
   void GlyphChanged(TObject* sender);

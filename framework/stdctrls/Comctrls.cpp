@@ -36,8 +36,26 @@ void TPageControl::Dispatch(TMessage& m) {
   switch (m.Msg) {
     case CN_NOTIFY: return CNNotify(m);
     case CM_FONTCHANGED: return CMFontChanged(m);
+    case CM_DIALOGKEY: return CMDialogKey(m);
     default: return inherited::Dispatch(m);
   }
+}
+
+// The keys belong to the page control that holds the focus, or, while the
+// focus is in no page control, to the first one that hears them.
+void TPageControl::CMDialogKey(TMessage& m) {
+  if (m.WParam != VK_TAB || GetKeyState(VK_CONTROL) >= 0 || !HandleAllocated() || !Showing())
+    return inherited::Dispatch(m);
+  const HWND focus = GetFocus();
+  if (focus != Handle() && !IsChild(Handle(), focus)) {
+    for (TWinControl* c = FindControl(focus); c; c = c->Parent())
+      if (dynamic_cast<TPageControl*>(c)) return inherited::Dispatch(m);
+  }
+  m.Result = 1;
+  TTabSheet* next = FindNextPage(activePage_, GetKeyState(VK_SHIFT) >= 0, true);
+  if (!next || next == activePage_ || !CanChange()) return;
+  SetActivePage(next);
+  Change();
 }
 
 void TPageControl::Loaded() {

@@ -54,6 +54,8 @@ class TPageControl : public TWinControl {
 
   void CNNotify(TMessage& m);
   void CMFontChanged(TMessage& m);
+  // Ctrl+Tab and Ctrl+Shift+Tab show the next and the previous page.
+  void CMDialogKey(TMessage& m);
 
  private:
   friend class TTabSheet;

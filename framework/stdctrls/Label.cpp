@@ -1,5 +1,7 @@
 #include "Label.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
 #include <climits>
 
@@ -197,9 +199,21 @@ void TLabel::CMFontChanged(TMessage& m) {
   AdjustBounds();
 }
 
+int TLabel::AccessibleRole() const { return IsLink() ? ROLE_SYSTEM_LINK : ROLE_SYSTEM_STATICTEXT; }
+
+unsigned TLabel::AccessibleState() const { return IsLink() ? STATE_SYSTEM_LINKED : STATE_SYSTEM_READONLY; }
+
+// Alt and the caption's letter: the focus goes to FocusControl, or a link
+// without one is followed.
 void TLabel::CMDialogChar(TMessage& m) {
-  if (!focusControl_ || !Enabled() || !showAccelChar_) return;
+  if (!Enabled() || !showAccelChar_) return;
   if (!IsAccel(static_cast<char>(m.WParam), Caption())) return;
+  if (!focusControl_) {
+    if (!IsLink() || !Showing()) return;
+    Click();
+    m.Result = 1;
+    return;
+  }
   if (!focusControl_->CanFocus()) return;
   focusControl_->SetFocus();
   m.Result = 1;

@@ -47,6 +47,14 @@ class TLabel : public TGraphicControl {
   TWinControl* FocusControl() const { return focusControl_; }
   void SetFocusControl(TWinControl* value);
 
+  // A label that reacts to a click is a link: it takes the focus by Tab and
+  // is shown to screen readers as a link; any other label is static text.
+  bool IsLink() const { return static_cast<bool>(OnClick); }
+  bool CanFocusWithoutWindow() const override { return IsLink() && Enabled() && Showing(); }
+  int AccessibleRole() const override;
+  unsigned AccessibleState() const override;
+  RECT FocusRect() const override { return ClientRect(); }
+
  protected:
   void Paint() override;
   // Draws the caption into rect with the given DrawText flags (DT_CALCRECT
