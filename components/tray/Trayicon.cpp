@@ -159,6 +159,7 @@ void TTrayIcon::SetVisible(bool value) {
   if (value) {
     if (!ShellNotify(NIM_ADD, &data_)) throw EOutOfResources(LoadStringBuffer(kCannotCreateIcon, 4096));
     inTray_ = true;
+    RequestKeyboardNotifications();
     hide_ = true;
     InstallHook();
   } else {
@@ -177,8 +178,23 @@ void TTrayIcon::AddAgain() {
   // next restart of the shell tries again.
   if (!ShellNotify(NIM_ADD, &data_)) return;
   inTray_ = true;
+  RequestKeyboardNotifications();
   hide_ = true;
   InstallHook();
+}
+
+// Version 3 of the notifications keeps lParam as the mouse message, as every
+// mouse row of TrayNotify expects, and adds NIN_SELECT after a left click,
+// NIN_KEYSELECT for Enter or Space on the icon and WM_CONTEXTMENU for the
+// menu key, Shift+F10 and after a right click. (Version 4 would move the
+// message into lParam's low word and change every mouse row.) The version
+// lives in the record only for this call: the record sent with every other
+// call keeps its fields beyond the tip zero. A shell that refuses the
+// version sends the mouse messages alone, as before.
+void TTrayIcon::RequestKeyboardNotifications() {
+  data_.uVersion = NOTIFYICON_VERSION;
+  ShellNotify(NIM_SETVERSION, &data_);
+  data_.uVersion = 0;
 }
 
 void TTrayIcon::SetHint(const std::string& value) {
@@ -303,6 +319,9 @@ void TTrayIcon::TrayNotify(TMessage& message) {
   POINT at{};
   GetCursorPos(&at);
   const TShiftState shift = ShiftState();
+  // Any press or key on the icon ends the wait for the shell's follow-up of
+  // a right-button release; mouse moves do not.
+  if (message.LParam != WM_MOUSEMOVE && message.LParam != WM_CONTEXTMENU) rightUpPending_ = false;
   switch (message.LParam) {
     case WM_MOUSEMOVE: DoMouseMove(shift, at.x, at.y); break;
     case WM_LBUTTONDOWN: DoMouseDown(mbLeft, shift + ssLeft, at.x, at.y); break;
@@ -313,11 +332,32 @@ void TTrayIcon::TrayNotify(TMessage& message) {
       break;
     case WM_LBUTTONDBLCLK: DoDblClick(); RestoreOrShowMenu(imLeftDoubleClick); break;
     case WM_RBUTTONDOWN: DoMouseDown(mbRight, shift + ssRight, at.x, at.y); break;
-    case WM_RBUTTONUP: DoMouseUp(mbRight, shift + ssRight, at.x, at.y); RestoreOrShowMenu(imRightClickUp); break;
+    case WM_RBUTTONUP:
+      DoMouseUp(mbRight, shift + ssRight, at.x, at.y);
+      // The follow-up may arrive while the menu is open, or just after it:
+      // timed from both the release and the menu's end.
+      rightUpPending_ = true;
+      rightUpTick_ = GetTickCount();
+      RestoreOrShowMenu(imRightClickUp);
+      rightUpTick_ = GetTickCount();
+      break;
     case WM_RBUTTONDBLCLK: DoDblClick(); RestoreOrShowMenu(imRightDoubleClick); break;
     case WM_MBUTTONDOWN: DoMouseDown(mbMiddle, shift + ssMiddle, at.x, at.y); break;
     case WM_MBUTTONUP: DoMouseUp(mbMiddle, shift + ssMiddle, at.x, at.y); break;
     case WM_MBUTTONDBLCLK: DoDblClick(); break;
+    // The keyboard: Enter or Space on the icon does what a left click does,
+    // and the menu key or Shift+F10 what a right-button release does, without
+    // mouse events. NIN_SELECT only follows a left click already handled.
+    case NIN_KEYSELECT:
+      if (OnClick) DoClick();
+      RestoreOrShowMenu(imLeftClickUp);
+      break;
+    case WM_CONTEXTMENU: {
+      const bool followsRightUp = rightUpPending_ && GetTickCount() - rightUpTick_ <= GetDoubleClickTime();
+      rightUpPending_ = false;
+      if (!followsRightUp) RestoreOrShowMenu(imRightClickUp);
+      break;
+    }
   }
 }
 

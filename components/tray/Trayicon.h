@@ -157,6 +157,8 @@ class TTrayIcon : public TComponent {
   bool Designing() const { return ComponentState().Contains(csDesigning); }
   // Restores and then opens the menu when the settings name `action`.
   void RestoreOrShowMenu(TTrayIconMessage action);
+  // Asks the shell for the keyboard's notifications besides the mouse's.
+  void RequestKeyboardNotifications();
   void CopyApplicationIcon();
   void InstallHook();
   void RemoveHook();
@@ -172,6 +174,11 @@ class TTrayIcon : public TComponent {
   bool hide_ = true;
   bool animate_ = false;
   bool inTray_ = false;
+  // When the right button was last released over the icon (GetTickCount):
+  // the shell follows that release with a context-menu notification, which
+  // must not open the menu a second time.
+  DWORD rightUpTick_ = 0;
+  bool rightUpPending_ = false;
   TTrayIconMessage restoreOn_ = imDoubleClick;
   TTrayIconMessage popupMenuOn_ = imNone;
   UtilWindow window_;

@@ -375,6 +375,55 @@ TEST_F(TrayIconTest, ShellNotificationsBecomeEventsInOrder) {
   }
 }
 
+// The keyboard's notifications of version 3 come besides the mouse's: Enter
+// or Space on the icon acts as a left click, the menu key as a right-button
+// release, and the shell's repeats after a mouse click act nothing twice.
+TEST_F(TrayIconTest, KeyboardNotificationsActAsTheMouseButtons) {
+  struct Row {
+    std::vector<LPARAM> events;
+    TTrayIconMessage restoreOn, menuOn;
+    const char* expected;
+  };
+  const Row rows[] = {
+      {{NIN_KEYSELECT}, imLeftClickUp, imNone, "Click|Restore"},
+      {{NIN_KEYSELECT}, imNone, imLeftClickUp, "Click|ShowMenu"},
+      {{NIN_KEYSELECT}, imRightClickUp, imRightClickUp, "Click"},
+      {{WM_CONTEXTMENU}, imNone, imRightClickUp, "ShowMenu"},
+      {{WM_CONTEXTMENU}, imLeftClickUp, imNone, ""},
+      {{WM_LBUTTONUP, NIN_SELECT}, imLeftClickUp, imNone, "Click|Up|Restore"},
+      {{WM_RBUTTONUP, WM_CONTEXTMENU}, imNone, imRightClickUp, "Up|ShowMenu"},
+      {{WM_RBUTTONUP, WM_MOUSEMOVE, WM_CONTEXTMENU}, imNone, imRightClickUp, "Up|ShowMenu"},
+      {{WM_RBUTTONUP, WM_CONTEXTMENU, WM_CONTEXTMENU}, imNone, imRightClickUp, "Up|ShowMenu|ShowMenu"},
+      {{WM_RBUTTONUP, NIN_KEYSELECT, WM_CONTEXTMENU}, imNone, imRightClickUp, "Up|ShowMenu|Click|ShowMenu"},
+  };
+  TLoggedTray tray(nullptr);
+  tray.OnClick = [&](TObject*) { tray.log.push_back("Click"); };
+  tray.OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { tray.log.push_back("Up"); };
+  for (const Row& row : rows) {
+    std::string events;
+    for (LPARAM e : row.events) events += std::to_string(e) + " ";
+    SCOPED_TRACE(events);
+    tray.log.clear();
+    tray.SetRestoreOn(row.restoreOn);
+    tray.SetPopupMenuOn(row.menuOn);
+    for (LPARAM e : row.events) EXPECT_EQ(Notify(tray, e), 0);
+    std::string joined;
+    for (const auto& entry : tray.log) joined += (joined.empty() ? "" : "|") + entry;
+    EXPECT_EQ(joined, row.expected);
+  }
+
+  // The icon asks for these notifications right after each add; the record
+  // sent with every other call keeps its version field zero.
+  shellCalls.clear();
+  tray.SetVisible(true);
+  ASSERT_EQ(shellCalls.size(), 2u);
+  EXPECT_EQ(shellCalls[0].message, DWORD(NIM_ADD));
+  EXPECT_EQ(shellCalls[1].message, DWORD(NIM_SETVERSION));
+  EXPECT_EQ(shellCalls[1].data.uVersion, UINT(NOTIFYICON_VERSION));
+  EXPECT_EQ(tray.IconData().uVersion, 0u);
+  tray.SetVisible(false);
+}
+
 TEST_F(TrayIconTest, ShiftStateFollowsTheKeyboard) {
   BYTE saved[256], keys[256] = {};
   GetKeyboardState(saved);
