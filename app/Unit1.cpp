@@ -156,6 +156,8 @@ void TForm1::FormCreate(TObject*) {
   SpeedButton6->SetEnabled(true);
   HideAtFirstPaint = true;
   BlockingEnabled = true;
+  SetKeyPreview(true);
+  OnKeyDown = TKeyEvent(this, &TForm1::FormKeyDown);
   TrayIcon1->SetVisible(true);
 }
 
@@ -199,6 +201,10 @@ void TForm1::ReadStoppedUrl() {
   for (int i = 0; i < blocked->Count(); ++i)
     if (AnsiUpper(blocked->Get(i)) == key) return;
   blocked->Add(url);
+  // Screen readers hear of the stop through the new row, which names the URL,
+  // without the focus moving to it.
+  if (ListBox3->HandleAllocated())
+    NotifyWinEvent(EVENT_SYSTEM_ALERT, ListBox3->Handle(), OBJID_CLIENT, blocked->Count());
   TrayIcon1->SetAnimate(true);
   AnimationTicks = 0;
   Timer1->SetEnabled(true);
@@ -326,6 +332,37 @@ void TForm1::Restore1Click(TObject*) { TrayIcon1->Restore(); }
 void TForm1::ListBox3Enter(TObject* sender) {
   if (auto* list = dynamic_cast<TWinControl*>(sender))
     SendMessageA(list->Handle(), LB_SETHORIZONTALEXTENT, 1000, 0);
+}
+
+void TForm1::FormKeyDown(TObject*, WORD& key, TShiftState shift) {
+  if (!shift.Empty()) return;
+  struct ListKeys {
+    TListBox* list;
+    TSpeedButton* add;
+    TSpeedButton* remove;
+  };
+  const ListKeys lists[] = {{ListBox3, nullptr, SpeedButton11}, {ListBox1, SpeedButton1, SpeedButton2},
+                            {ListBox2, SpeedButton3, SpeedButton4}};
+  const ListKeys* focused = nullptr;
+  for (const ListKeys& entry : lists)
+    if (entry.list->Focused()) focused = &entry;
+  switch (key) {
+    case VK_ESCAPE: MyImage3Click(this); break;
+    case VK_RETURN:
+      if (!focused) return;
+      focused->list->DblClick();
+      break;
+    case VK_DELETE:
+      if (!focused) return;
+      focused->remove->Click();
+      break;
+    case VK_INSERT:
+      if (!focused || !focused->add) return;
+      focused->add->Click();
+      break;
+    default: return;
+  }
+  key = 0;
 }
 
 void TForm1::ListBox3Exit(TObject* sender) {

@@ -131,6 +131,10 @@ class TForm1 : public TForm {
   void Restore1Click(TObject* sender);
   void ListBox3Enter(TObject* sender);
   void ListBox3Exit(TObject* sender);
+  // Keys of the whole window, seen before its controls: Escape hides the
+  // window into the tray as the minimize picture does; on a list, Enter edits
+  // the caret row, Delete and Insert do what the page's Delete and Add do.
+  void FormKeyDown(TObject* sender, WORD& key, TShiftState shift);
 
  private:
   // The row a list command acts on: the caret row while it is selected, else -1.
