@@ -361,3 +361,44 @@ TEST_F(Access, FocusedButtonShowsAFocusRectangle) {
   EXPECT_GT(changed, 80) << "a dotted outline around 86 x 26 pixels";
   EXPECT_EQ(outside, 0);
 }
+
+namespace {
+struct WinEvent {
+  DWORD event;
+  HWND window;
+  LONG object, child;
+  bool operator==(const WinEvent&) const = default;
+};
+std::vector<WinEvent> heard;
+
+void CALLBACK HearEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+  if (event == EVENT_OBJECT_NAMECHANGE || event == EVENT_SYSTEM_ALERT) heard.push_back({event, window, object, child});
+}
+}  // namespace
+
+// A switch renames the button and a stopped pop-up raises an alert on its new
+// row, and neither moves the keyboard focus.
+TEST_F(Access, SwitchAndStopsAreAnnouncedWithoutMovingTheFocus) {
+  CreateShown();
+  form->ListBox1->SetFocus();
+  Pump();
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Vantrel Software\\Popup Zapnix\\Stoped", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const char url[] = "http://stopped.example/";
+  RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(url), sizeof url);
+  RegCloseKey(key);
+
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_OBJECT_NAMECHANGE, nullptr, HearEvent,
+                                       GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(hook, nullptr);
+  heard.clear();
+  form->SpeedButton5->Click();
+  SendMessageA(form->Handle(), StopUrlMessage, 0, 0);
+  Pump();
+  UnhookWinEvent(hook);
+  EXPECT_EQ(heard, (std::vector<WinEvent>{{EVENT_OBJECT_NAMECHANGE, form->Handle(), OBJID_CLIENT, 16},
+                                          {EVENT_SYSTEM_ALERT, form->ListBox3->Handle(), OBJID_CLIENT, 1}}));
+  EXPECT_EQ(FocusName(form), "ListBox1");
+}
