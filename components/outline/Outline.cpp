@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "Forms.h"
 #include "Strres.h"
@@ -19,7 +20,88 @@ struct OutlineError {};
 constexpr int kMaxLevel = 256;
 constexpr size_t kBufferSize = 4096;
 constexpr char kEndOfFile = 26;
+constexpr int kWidthUnknown = INT32_MIN;
 }  // namespace
+
+// ===========================================================================
+// The node pool: slots of one node's size in chunks that grow with the tree,
+// handed out in address order and taken back through a free list. Loading a
+// million items then costs no heap call per item, and a tree that is cleared
+// and loaded again reuses the same memory.
+
+class TOutlineNodePool {
+ public:
+  void* Allocate() {
+    ++live_;
+    if (free_) {
+      Slot* slot = free_;
+      free_ = slot->next;
+      return slot->bytes;
+    }
+    if (chunk_ == chunks_.size() || used_ == chunks_[chunk_].count) {
+      if (chunk_ < chunks_.size()) ++chunk_;
+      if (chunk_ == chunks_.size()) {
+        const size_t count = chunks_.empty() ? 16 : std::min<size_t>(chunks_.back().count * 2, 8192);
+        chunks_.push_back(Chunk{std::unique_ptr<Slot[]>(new Slot[count]), count});
+      }
+      used_ = 0;
+    }
+    return chunks_[chunk_].slots[used_++].bytes;
+  }
+
+  void Release(void* bytes) noexcept {
+    --live_;
+    Slot* slot = reinterpret_cast<Slot*>(bytes);
+    slot->next = free_;
+    free_ = slot;
+  }
+
+  // With no node alive, every slot is free again: handed out from the first
+  // chunk on (keepMemory) or given back to the heap.
+  void Reset(bool keepMemory) noexcept {
+    if (live_ != 0) return;
+    free_ = nullptr;
+    chunk_ = 0;
+    used_ = 0;
+    if (!keepMemory) chunks_.clear();
+  }
+
+ private:
+  union Slot {
+    Slot* next;
+    alignas(TOutlineNode) unsigned char bytes[sizeof(TOutlineNode)];
+  };
+  struct Chunk {
+    std::unique_ptr<Slot[]> slots;
+    size_t count;
+  };
+  std::vector<Chunk> chunks_;
+  size_t chunk_ = 0;  // the chunk that slots are handed out from
+  size_t used_ = 0;   // slots of that chunk handed out so far
+  Slot* free_ = nullptr;
+  size_t live_ = 0;
+};
+
+// Measures texts in the control's font, on the canvas while it paints and on a
+// memory device context (made on first use) otherwise.
+class TCustomOutline::TextMeter {
+ public:
+  explicit TextMeter(TCustomOutline& outline) : outline_(outline) {}
+  int Width(const std::string& text) {
+    TCanvas* canvas = outline_.Canvas();
+    if (!canvas->HandleAllocated() && !lease_) {
+      dc_.emplace(nullptr);
+      lease_.emplace(*canvas, dc_->get());
+      canvas->Font()->Assign(outline_.Font());
+    }
+    return canvas->TextWidth(text);
+  }
+
+ private:
+  TCustomOutline& outline_;
+  std::optional<Gdi::MemoryDc> dc_;
+  std::optional<TCanvasLease> lease_;  // let go before the device context
+};
 
 // ===========================================================================
 // Nodes
@@ -31,32 +113,47 @@ const TClassInfo& TOutlineNode::StaticClass() {
 
 TOutlineNode::TOutlineNode(TCustomOutline* owner) : outline_(owner) {}
 
+void* TOutlineNode::operator new(size_t, TCustomOutline& outline) { return outline.pool_->Allocate(); }
+
+void TOutlineNode::operator delete(void* slot, TCustomOutline& outline) { outline.pool_->Release(slot); }
+
+void TOutlineNode::operator delete(TOutlineNode* node, std::destroying_delete_t) {
+  TOutlineNodePool* pool = node->outline_->pool_.get();
+  node->~TOutlineNode();
+  pool->Release(node);
+}
+
 TOutlineNode::~TOutlineNode() {
   TCustomOutline* o = outline_;
-  const bool isRoot = o && o->root_ == this;
-  const bool oldIgnore = o ? o->ignoreScrollResize_ : false;
+  const bool isRoot = o->root_ == this;
+  const bool oldIgnore = o->ignoreScrollResize_;
   if (isRoot) o->ignoreScrollResize_ = true;
   int cached = 0;
   // Nothing below may throw out of a destructor; a hook's failure goes to the
   // application's error box like any other exception of a message handler.
   try {
-    if (parent_ && o) cached = o->cachedItem_ == o->root_ ? 0 : o->cachedItem_->GetIndex();
-    // Free the subtree without recursion: a loaded tree can be deeper than the
-    // stack. Each freed descendant has its parent cleared and its children
-    // taken away first, so its own destructor does nothing but forget itself.
-    std::vector<TOutlineNode*> pending = std::move(children_);
-    children_.clear();
-    while (!pending.empty()) {
-      TOutlineNode* n = pending.back();
-      pending.pop_back();
-      for (TOutlineNode* c : n->children_) pending.push_back(c);
-      n->children_.clear();
+    if (parent_) cached = o->cachedItem_ == o->root_ ? 0 : o->cachedItem_->GetIndex();
+    // Free the subtree without recursion (a loaded tree can be deeper than the
+    // stack) and without a list of it: always the last child of the deepest
+    // node that has children, each taken off its parent first, so that its own
+    // destructor does nothing but forget itself. This node's own counts stay
+    // as they were until it leaves its parent below.
+    TOutlineNode* n = this;
+    for (;;) {
+      if (!n->children_.empty()) {
+        n = n->children_.back();
+        continue;
+      }
+      if (n == this) break;
+      TOutlineNode* p = n->parent_;
+      p->children_.pop_back();
       n->parent_ = nullptr;
-      if (o && !isRoot) o->NodeDestroying(n, this);
+      if (!isRoot) o->NodeDestroying(n);
       delete n;
+      n = p;
     }
-    if (o && !isRoot) o->NodeDestroying(this, this);
-    if (parent_ && o) {
+    if (!isRoot) o->NodeDestroying(this);
+    if (parent_) {
       TOutlineNode* p = parent_;
       const bool wasLast = IsLastChild();
       o->DetachChild(p, this);
@@ -67,16 +164,17 @@ TOutlineNode::~TOutlineNode() {
       o->NodeRemoved(this, cached);
     }
   } catch (...) {
-    if (o) o->ignoreScrollResize_ = oldIgnore;
+    o->ignoreScrollResize_ = oldIgnore;
     if (Application) Application->HandleException(o);
     return;
   }
-  if (o) o->ignoreScrollResize_ = oldIgnore;
+  o->ignoreScrollResize_ = oldIgnore;
 }
 
 void TOutlineNode::SetText(const std::string& value) {
   if (value == text_) return;
   text_ = value;
+  outline_->WidthTextChanged(this);
   if (parent_ && parent_->expanded_) outline_->InvalidateNode(this);
   Changed();
 }
@@ -88,8 +186,8 @@ int TOutlineNode::Level() const {
 }
 
 int TOutlineNode::GetIndex() {
-  if (outline_->IsIndexStale(this)) outline_->ValidateIndex(this);
-  return index_;
+  if (!parent_ || indexEpoch_ == outline_->indexEpoch_) return index_;
+  return outline_->Renumber(this);
 }
 
 bool TOutlineNode::IsLastChild() const {
@@ -104,28 +202,24 @@ TOutlineNode* TOutlineNode::NextSibling() const {
   return parent_ && !IsLastChild() ? parent_->children_[static_cast<size_t>(position_ + 1)] : nullptr;
 }
 
-TOutlineNode* TOutlineNode::NextInPreorder() const {
-  if (!children_.empty()) return children_.front();
-  for (const TOutlineNode* n = this; n; n = n->parent_)
-    if (TOutlineNode* s = n->NextSibling()) return s;
-  return nullptr;
-}
-
 void TOutlineNode::AppendRaw(TOutlineNode* node) {
-  node->parent_ = this;
-  node->position_ = static_cast<int>(children_.size());
   children_.push_back(node);
+  node->parent_ = this;
+  node->position_ = static_cast<int>(children_.size()) - 1;
 }
 
 void TOutlineNode::InsertAt(int position, TOutlineNode* node) {
   children_.insert(children_.begin() + position, node);
   node->parent_ = this;
   for (size_t i = static_cast<size_t>(position); i < children_.size(); ++i) children_[i]->position_ = static_cast<int>(i);
+  outline_->ShapeChanged(this, position, node->size_);
 }
 
 void TOutlineNode::RemoveAt(int position) {
+  const int size = children_[static_cast<size_t>(position)]->size_;
   children_.erase(children_.begin() + position);
   for (size_t i = static_cast<size_t>(position); i < children_.size(); ++i) children_[i]->position_ = static_cast<int>(i);
+  outline_->ShapeChanged(this, position, -size);
 }
 
 void TOutlineNode::AdjustVisibleCount(int delta) {
@@ -133,7 +227,8 @@ void TOutlineNode::AdjustVisibleCount(int delta) {
 }
 
 // Collapses the node and every expanded node below it. The expanded part of a
-// subtree is what its VisibleCount covers, so only that part is walked.
+// subtree is what its VisibleCount covers, so only that part is walked. Each
+// collapsed node's width maximum no longer covers its children.
 void TOutlineNode::CollapseSubtree() {
   const int hidden = visibleCount_;
   std::vector<TOutlineNode*> pending{this};
@@ -144,6 +239,7 @@ void TOutlineNode::CollapseSubtree() {
       if (c->expanded_) pending.push_back(c);
     n->visibleCount_ = 0;
     n->expanded_ = false;
+    n->widthDirty_ = true;
   }
   if (parent_) parent_->AdjustVisibleCount(-hidden);
 }
@@ -159,10 +255,14 @@ void TOutlineNode::SetExpanded(bool value) {
       if (!p->expanded_) OutlineFail(SOutlineExpandError);
     outline_->Expand(GetIndex());
     if (expanded_) return;  // the handler expanded it already
+    const auto width = outline_->WidthBefore(this);
     expanded_ = true;
     AdjustVisibleCount(ChildCount());
+    outline_->WidthAfter(this, width);
   } else {
+    const auto width = outline_->WidthBefore(this);
     CollapseSubtree();
+    outline_->WidthAfter(this, width);
     if (outline_->UpdateRowCount()) outline_->Invalidate();
     outline_->Collapse(GetIndex());
   }
@@ -381,7 +481,8 @@ const TClassInfo& TCustomOutline::StaticClass() {
   return info;
 }
 
-TCustomOutline::TCustomOutline(TComponent* owner) : TCustomGrid(owner) {
+TCustomOutline::TCustomOutline(TComponent* owner)
+    : TCustomGrid(owner), pool_(std::make_unique<TOutlineNodePool>()) {
   SetBounds(Left(), Top(), 121, 97);
   SetColor(clWindow);
   SetParentColor(false);
@@ -410,15 +511,16 @@ TCustomOutline::~TCustomOutline() {
   TOutlineNode* root = root_;
   ignoreScrollResize_ = true;
   delete root;
-  root_ = indexMark_ = cachedItem_ = selectedItem_ = nullptr;
+  root_ = cachedItem_ = selectedItem_ = nullptr;
 }
 
+TOutlineNode* TCustomOutline::NewNode() { return new (*this) TOutlineNode(this); }
+
 void TCustomOutline::ResetRoot() {
-  if (!root_) root_ = new TOutlineNode(this);
+  if (!root_) root_ = NewNode();
   root_->expanded_ = true;
   root_->index_ = 0;
   selectedItem_ = root_;
-  indexMark_ = root_;
   cachedItem_ = root_;
   UpdateRowCount();
 }
@@ -438,40 +540,57 @@ int TCustomOutline::CompareOrder(const TOutlineNode* a, const TOutlineNode* b) {
   return la > lb ? 2 : la == lb ? 1 : 0;
 }
 
-TOutlineNode* TCustomOutline::FindIndexStart(TOutlineNode* node) {
-  switch (CompareOrder(indexMark_, node)) {
-    case 2:
-      indexMark_ = node->PrevSibling() ? node->PrevSibling() : node->parent_;
-      break;
-    case 3:
-      indexMark_ = root_;
-      break;
-    default:
-      break;
+// A node's number is its parent's number plus its offset among its siblings;
+// climb to the nearest ancestor whose number is current (the root always is),
+// then store the numbers of the nodes on the way down.
+int TCustomOutline::Renumber(TOutlineNode* node) {
+  int sum = 0;
+  TOutlineNode* top = node;
+  while (top->parent_ && top->indexEpoch_ != indexEpoch_) {
+    sum += OffsetOf(top);
+    top = top->parent_;
   }
-  return indexMark_;
+  const int index = top->index_ + sum;
+  int k = index;
+  for (TOutlineNode* n = node; n != top; n = n->parent_) {
+    n->index_ = k;
+    n->indexEpoch_ = indexEpoch_;
+    k -= n->offset_;
+  }
+  return index;
 }
 
-void TCustomOutline::ValidateIndex(TOutlineNode* node) {
-  TOutlineNode* start = FindIndexStart(node);
-  int k = start->index_;
-  if (!start->parent_) {
-    // The mark stands on the root only in an empty or freshly reset tree, where
-    // the node asked for is the first top-level item; numbering from that item
-    // gives it 1 and stays right should any later node be asked first.
-    if (node == root_ || root_->children_.empty()) {
-      indexMark_ = node;
-      return;
+// One plus the sizes of the siblings before the node; the offsets of a child
+// list are filled in from the last one known up to the node asked for.
+int TCustomOutline::OffsetOf(TOutlineNode* node) {
+  TOutlineNode* p = node->parent_;
+  int k = p->offsetsKnown_;
+  if (node->position_ >= k) {
+    int offset = 1;
+    if (k > 0) {
+      const TOutlineNode* before = p->children_[static_cast<size_t>(k - 1)];
+      offset = before->offset_ + before->size_;
     }
-    start = root_->children_.front();
-    k = 1;
+    for (; k <= node->position_; ++k) {
+      TOutlineNode* c = p->children_[static_cast<size_t>(k)];
+      c->offset_ = offset;
+      offset += c->size_;
+    }
+    p->offsetsKnown_ = k;
   }
-  // Number the pre-order stretch from the start up to the node.
-  for (TOutlineNode* n = start; n; n = n->NextInPreorder()) {
-    n->index_ = k++;
-    if (n == node) break;
+  return node->offset_;
+}
+
+// `delta` nodes joined (or left) `parent`'s children at `position`: the
+// subtree sizes on the way up change, and with them the offsets of every later
+// sibling on the way; every cached number may be stale.
+void TCustomOutline::ShapeChanged(TOutlineNode* parent, int position, int delta) {
+  parent->offsetsKnown_ = std::min(parent->offsetsKnown_, position);
+  for (TOutlineNode* a = parent; a; a = a->parent_) {
+    a->size_ += delta;
+    if (a->parent_) a->parent_->offsetsKnown_ = std::min(a->parent_->offsetsKnown_, a->position_ + 1);
   }
-  indexMark_ = node;
+  ++indexEpoch_;
 }
 
 TOutlineNode* TCustomOutline::FindByIndex(TOutlineNode* from, int index) {
@@ -552,7 +671,7 @@ int TCustomOutline::InsertBefore(int index, const std::string& text, void* data)
 }
 
 int TCustomOutline::InsertNode(int index, const std::string& text, void* data, Attach mode) {
-  auto node = std::make_unique<TOutlineNode>(this);
+  std::unique_ptr<TOutlineNode> node(NewNode());
   node->text_ = text;
   node->data_ = data;
   try {
@@ -582,37 +701,24 @@ int TCustomOutline::InsertNode(int index, const std::string& text, void* data, A
 }
 
 int TCustomOutline::AttachChild(TOutlineNode* parent, TOutlineNode* node) {
-  parent->AppendRaw(node);
-  parent->AdjustVisibleCount(node->visibleCount_ + 1);
-  ValidateIndex(node);
-  NodeAdded(node);
-  return node->index_;
+  return AttachBefore(parent, nullptr, node);
 }
 
-// A new node widens the column at most to its own width, so while the column
-// holds the exact widest item, measuring the new one gives what measuring
-// every visible item would.
-void TCustomOutline::NodeAdded(TOutlineNode* node) {
-  if (!node->parent_ || !node->parent_->expanded_) return;
-  if (!widthExact_ || DefaultColWidth() != exactWidth_ || !WidthWanted()) return NodeChanged(node);
-  SetColumnWidth(std::max(exactWidth_, NodeDisplayWidth(node)));
-  exactWidth_ = DefaultColWidth();
-}
-
+// Puts the node before `target` among the parent's children (at the end when
+// there is no target). The target's place is kept in the node, so no search by
+// number is needed to find it.
 int TCustomOutline::AttachBefore(TOutlineNode* parent, TOutlineNode* target, TOutlineNode* node) {
-  // The target's place among its siblings is kept in the node, so no search
-  // by number is needed to find it.
-  parent->InsertAt(target->position_, node);
+  parent->InsertAt(target ? target->position_ : parent->ChildCount(), node);
   parent->AdjustVisibleCount(node->visibleCount_ + 1);
-  ValidateIndex(node);
-  NodeAdded(node);
-  return node->index_;
+  const int index = node->GetIndex();
+  WidthNodeAdded(node);
+  NodeChanged(node);
+  return index;
 }
 
 void TCustomOutline::DetachChild(TOutlineNode* parent, TOutlineNode* node) {
-  const int position = node->position_;
-  FindIndexStart(position > 0 ? parent->children_[static_cast<size_t>(position - 1)] : parent);
-  parent->RemoveAt(position);
+  WidthNodeRemoving(parent, node);
+  parent->RemoveAt(node->position_);
   node->parent_ = nullptr;
   parent->AdjustVisibleCount(-(node->visibleCount_ + 1));
   if (!parent->HasChildren() && parent != root_) parent->SetExpanded(false);
@@ -620,16 +726,12 @@ void TCustomOutline::DetachChild(TOutlineNode* parent, TOutlineNode* node) {
 }
 
 // A node of a subtree that is being freed: what pointed at it must not any more.
-void TCustomOutline::NodeDestroying(TOutlineNode* node, TOutlineNode* top) {
+void TCustomOutline::NodeDestroying(TOutlineNode* node) {
   if (selectedItem_ == node) selectedItem_ = root_;
   if (cachedItem_ == node) cachedItem_ = root_;
-  // The top node is still attached; numbering may start there until it leaves.
-  if (indexMark_ == node) indexMark_ = top == node ? indexMark_ : top;
 }
 
 void TCustomOutline::NodeRemoved(TOutlineNode* node, int cachedIndex) {
-  if (indexMark_ == node) indexMark_ = root_;
-  if (indexMark_ == root_ && root_->HasChildren()) ValidateIndex(root_->children_.front());
   try {
     cachedItem_ = FindByIndex(root_, cachedIndex);
   } catch (const OutlineError&) {
@@ -648,16 +750,16 @@ void TCustomOutline::Delete(int index) {
   delete FindByIndexOrFail(index);
 }
 
-void TCustomOutline::Clear() {
-  TOutlineNode* old = root_;
+void TCustomOutline::Clear() { ClearItems(false); }
+
+// Frees every node, the root included, and starts again with a new root. The
+// root's destructor sees itself as the root: the nodes go without the
+// bookkeeping of a single removal, and the column width is left alone.
+void TCustomOutline::ClearItems(bool keepMemory) {
+  cachedItem_ = selectedItem_ = nullptr;
+  delete root_;
   root_ = nullptr;
-  indexMark_ = cachedItem_ = selectedItem_ = nullptr;
-  {
-    const bool oldIgnore = ignoreScrollResize_;
-    ignoreScrollResize_ = true;
-    delete old;
-    ignoreScrollResize_ = oldIgnore;
-  }
+  pool_->Reset(keepMemory);
   ResetRoot();
 }
 
@@ -669,14 +771,14 @@ void TCustomOutline::FullCollapse() {
 // The text format
 
 void TCustomOutline::LoadFromStream(TStream& stream) {
-  Clear();
+  // The old tree's memory takes the new one.
+  ClearItems(true);
   try {
     ReadItems(stream);
   } catch (...) {
     // The items read before the failing line stay; their rows are counted so
     // that the tree stays consistent (the loaded items all collapsed).
     root_->visibleCount_ = root_->ChildCount();
-    if (root_->HasChildren()) ValidateIndex(root_->children_.front());
     UpdateRowCount();
     throw;
   }
@@ -684,7 +786,21 @@ void TCustomOutline::LoadFromStream(TStream& stream) {
 }
 
 void TCustomOutline::ReadItems(TStream& stream) {
-  TOutlineNode* current = root_;
+  // The last node read; it and every node above it are still open: a node's
+  // subtree size is complete, and added to its parent's, when the loader
+  // leaves it for a line that is not below it, or when loading ends in any way.
+  struct OpenChain {
+    TOutlineNode* current;
+    TCustomOutline* outline;
+    void Leave() {
+      current->parent_->size_ += current->size_;
+      current = current->parent_;
+    }
+    ~OpenChain() {
+      while (current->parent_) Leave();
+      ++outline->indexEpoch_;
+    }
+  } chain{root_, this};
   int previous = 0;
   std::vector<char> buffer(kBufferSize + 1);
   size_t kept = 0;
@@ -723,18 +839,18 @@ void TCustomOutline::ReadItems(TStream& stream) {
         done = true;
         break;
       }
-      auto node = std::make_unique<TOutlineNode>(this);
-      node->text_.assign(buffer.data() + textStart, pos - textStart);
-      if (indent > previous || current == root_) {
+      if (indent > previous || chain.current == root_) {
         if (indent != previous && indent != previous + 1) OutlineFail(SOutlineFileLoad);
       } else {
         for (int climb = previous - indent + 1; climb > 0; --climb) {
-          current = current->parent_;
-          if (!current) OutlineFail(SOutlineFileLoad);
+          if (!chain.current->parent_) OutlineFail(SOutlineFileLoad);
+          chain.Leave();
         }
       }
-      current->AppendRaw(node.get());
-      current = node.release();
+      std::unique_ptr<TOutlineNode> node(NewNode());
+      node->text_.assign(buffer.data() + textStart, pos - textStart);
+      chain.current->AppendRaw(node.get());
+      chain.current = node.release();
       previous = indent;
       if (eof) {
         done = true;
@@ -820,10 +936,22 @@ void TCustomOutline::SetSelectedIndex(int index) {
   SelectRowOf(n);
 }
 
+// The row CountRowsTo gives, from the visible counts instead of a walk of
+// every row above: a node's row follows its parent's, after the rows that its
+// earlier siblings take (each one plus its visible descendants). A node that
+// no walk of the rows reaches gets the count of every row, as the walk does.
 int TCustomOutline::RowOf(const TOutlineNode* node) const {
-  int count = 0;
-  root_->CountRowsTo(node, count);
-  return count - 2;
+  if (node == root_) return -1;
+  int64_t count = 1;  // the root
+  const TOutlineNode* n = node;
+  for (; n->parent_; n = n->parent_) {
+    const TOutlineNode* p = n->parent_;
+    if (!p->expanded_) break;
+    count += 1;
+    for (int i = 0; i < n->position_; ++i) count += 1 + int64_t{p->children_[static_cast<size_t>(i)]->visibleCount_};
+  }
+  if (n != root_) count = 1 + int64_t{root_->visibleCount_};
+  return static_cast<int>(count - 2);
 }
 
 void TCustomOutline::SelectRowOf(TOutlineNode* node) {
@@ -864,7 +992,6 @@ bool TCustomOutline::HasFocus() { return HandleAllocated() && GetFocus() == Hand
 
 void TCustomOutline::SetFontMetrics() {
   if (style_ == otOwnerDraw) return;
-  widthExact_ = false;
   Gdi::WindowDc screen(nullptr);
   const int ppi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
   fontHeight_ = MulDiv(Font()->Size(), ppi, 72);
@@ -875,7 +1002,6 @@ void TCustomOutline::SetFontMetrics() {
 
 void TCustomOutline::SetItemHeight(int value) {
   itemHeight_ = value;
-  widthExact_ = false;
   if (style_ == otStandard) {
     SetFontMetrics();
   } else {
@@ -888,14 +1014,12 @@ void TCustomOutline::SetItemHeight(int value) {
 void TCustomOutline::SetStyle(TOutlineType value) {
   if (style_ == value) return;
   style_ = value;
-  widthExact_ = false;
   if (value == otStandard) SetFontMetrics();
 }
 
 void TCustomOutline::SetOptions(TOutlineOptions value) {
   if (options_ == value) return;
   options_ = value;
-  widthExact_ = false;
   Invalidate();
 }
 
@@ -911,31 +1035,26 @@ void TCustomOutline::InvalidateNode(TOutlineNode* node) {
   if (row >= 0 && row < RowCount()) InvalidateCell(0, row);
 }
 
-int TCustomOutline::TextWidthOf(const std::string& text) {
-  TCanvas* canvas = Canvas();
-  if (canvas->HandleAllocated()) return canvas->TextWidth(text);
-  // Outside painting the canvas has no device context; measure on a memory one.
-  Gdi::MemoryDc dc(nullptr);
-  TCanvasLease lease(*canvas, dc.get());
-  canvas->Font()->Assign(Font());
-  return canvas->TextWidth(text);
+// What every item's width adds to level * row height + text width.
+int64_t TCustomOutline::WidthBase() const {
+  const int64_t rh = DefaultRowHeight();
+  const int64_t g = (rh - fontHeight_) / 2;
+  const int64_t r = options_.Contains(ooDrawTreeRoot) ? rh : 0;
+  switch (drawStyle_) {
+    case dsText: return -rh;
+    case dsPlusMinusText:
+    case dsPictureText: return 0;
+    case dsPlusMinusPictureText: return rh;
+    case dsTreeText: return -rh - g + r;
+    case dsTreePictureText: return -g + r;
+  }
+  return 0;
 }
 
 int TCustomOutline::NodeDisplayWidth(TOutlineNode* node) {
-  const int64_t rh = DefaultRowHeight();
-  const int64_t lev = node->Level();
-  const int64_t g = (rh - fontHeight_) / 2;
-  const int64_t w = TextWidthOf(node->Text()) + 1;
-  const int64_t r = options_.Contains(ooDrawTreeRoot) ? rh : 0;
-  int64_t width = 0;
-  switch (drawStyle_) {
-    case dsText: width = (lev - 1) * rh + w; break;
-    case dsPlusMinusText:
-    case dsPictureText: width = lev * rh + w; break;
-    case dsPlusMinusPictureText: width = (lev + 1) * rh + w; break;
-    case dsTreeText: width = (lev - 1) * rh - g + r + w; break;
-    case dsTreePictureText: width = lev * rh - g + r + w; break;
-  }
+  TextMeter meter(*this);
+  const int64_t width =
+      WidthBase() + int64_t{node->Level()} * DefaultRowHeight() + int64_t{meter.Width(node->Text())} + 1;
   return static_cast<int>(std::clamp<int64_t>(width, 0, INT32_MAX));
 }
 
@@ -944,19 +1063,153 @@ bool TCustomOutline::WidthWanted() const {
   return (bars == ssHorizontal || bars == ssBoth) && !ignoreScrollResize_ && !OwnerDrawing();
 }
 
+// The column is as wide as the widest visible item: the root's maximum, kept
+// per subtree, plus what the draw style adds. Only subtrees marked since the
+// last time are measured again.
 void TCustomOutline::AdjustScrollWidth() {
   if (!WidthWanted() || widthDeferred_ > 0) return;
-  TCanvas* canvas = Canvas();
-  if (canvas->HandleAllocated()) {
-    SetColumnWidth(root_->MaxDisplayWidth(0));
-  } else {
-    Gdi::MemoryDc dc(nullptr);
-    TCanvasLease lease(*canvas, dc.get());
-    canvas->Font()->Assign(Font());
-    SetColumnWidth(root_->MaxDisplayWidth(0));
+  CheckWidthKey();
+  TextMeter meter(*this);
+  const int64_t widest = SubtreeWidth(root_, meter);
+  SetColumnWidth(static_cast<int>(std::clamp<int64_t>(WidthBase() + widest, 0, INT32_MAX)));
+}
+
+// Cached widths hold for one font and one row height; any other makes them all stale.
+void TCustomOutline::CheckWidthKey() {
+  TFont* font = Font();
+  WidthKey& k = widthKey_;
+  if (k.rowHeight == DefaultRowHeight() && k.fontName == font->Name() && k.fontHeight == font->Height() &&
+      k.fontStyle == font->Style().Bits() && k.fontCharset == font->Charset() &&
+      k.fontPitch == static_cast<int>(font->Pitch()))
+    return;
+  k.rowHeight = DefaultRowHeight();
+  k.fontName = font->Name();
+  k.fontHeight = font->Height();
+  k.fontStyle = font->Style().Bits();
+  k.fontCharset = font->Charset();
+  k.fontPitch = static_cast<int>(font->Pitch());
+  ++widthStamp_;
+}
+
+int64_t TCustomOutline::CachedTextWidth(TOutlineNode* node, TextMeter& meter) {
+  if (node->widthStamp_ != widthStamp_) {
+    node->widthStamp_ = widthStamp_;
+    node->textWidth_ = kWidthUnknown;
+    node->widthDirty_ = true;
   }
-  widthExact_ = true;
-  exactWidth_ = DefaultColWidth();
+  if (node->textWidth_ == kWidthUnknown) node->textWidth_ = meter.Width(node->text_);
+  return int64_t{node->textWidth_} + 1;
+}
+
+// Brings the node's maximum up to date, descending only into children whose
+// own maximum is stale; without recursion, as trees can be deeper than the stack.
+int64_t TCustomOutline::SubtreeWidth(TOutlineNode* node, TextMeter& meter) {
+  if (WidthClean(node)) return node->maxWidth_;
+  if (!node->expanded_) {
+    node->maxWidth_ = CachedTextWidth(node, meter);
+    node->widthDirty_ = false;
+    return node->maxWidth_;
+  }
+  const int64_t rh = widthKey_.rowHeight;
+  struct Frame {
+    TOutlineNode* node;
+    size_t next;
+  };
+  std::vector<Frame> stack{{node, 0}};
+  while (!stack.empty()) {
+    Frame& f = stack.back();
+    TOutlineNode* n = f.node;
+    if (n->expanded_) {
+      while (f.next < n->children_.size() && WidthClean(n->children_[f.next])) ++f.next;
+      if (f.next < n->children_.size()) {
+        TOutlineNode* c = n->children_[f.next++];
+        stack.push_back({c, 0});
+        continue;
+      }
+    }
+    int64_t widest = CachedTextWidth(n, meter);
+    if (n->expanded_)
+      for (const TOutlineNode* c : n->children_) widest = std::max(widest, rh + c->maxWidth_);
+    n->maxWidth_ = widest;
+    n->widthDirty_ = false;
+    stack.pop_back();
+  }
+  return node->maxWidth_;
+}
+
+// An expanded parent's maximum counts its children's: when a child's goes
+// stale, so does the parent's, up to a collapsed node or one already stale.
+void TCustomOutline::WidthDirtyAbove(TOutlineNode* node) {
+  for (TOutlineNode* p = node->parent_; p && p->expanded_ && WidthClean(p); p = p->parent_) p->widthDirty_ = true;
+}
+
+void TCustomOutline::WidthDirtyUp(TOutlineNode* node) {
+  node->widthDirty_ = true;
+  WidthDirtyAbove(node);
+}
+
+// The node's maximum is up to date again; its ancestors' follow. A maximum
+// that grew is taken over directly; one that shrank matters only where it was
+// the widest, and there the ancestor is measured again over its children.
+// `counted` tells whether the parent's maximum included the node's old one.
+void TCustomOutline::PropagateWidth(TOutlineNode* node, bool counted, int64_t oldWidth) {
+  const int64_t rh = widthKey_.rowHeight;
+  for (TOutlineNode* p = node->parent_; p && p->expanded_ && WidthClean(p); node = p, p = p->parent_) {
+    const int64_t before = p->maxWidth_;
+    const int64_t now = rh + node->maxWidth_;
+    if (now > before)
+      p->maxWidth_ = now;
+    else if (counted && now < before && rh + oldWidth >= before)
+      return WidthDirtyUp(p);
+    if (p->maxWidth_ == before) return;
+    counted = true;
+    oldWidth = before;
+  }
+}
+
+TCustomOutline::WidthState TCustomOutline::WidthBefore(TOutlineNode* node) {
+  CheckWidthKey();
+  return {WidthClean(node), node->maxWidth_};
+}
+
+// After the node's own maximum changed (it expanded or collapsed): measured at
+// once while the column follows the items, else only marked.
+void TCustomOutline::WidthAfter(TOutlineNode* node, WidthState before) {
+  node->widthDirty_ = true;
+  if (!before.clean || !EagerWidths()) return WidthDirtyAbove(node);
+  TextMeter meter(*this);
+  SubtreeWidth(node, meter);
+  PropagateWidth(node, true, before.width);
+}
+
+void TCustomOutline::WidthNodeAdded(TOutlineNode* node) {
+  TOutlineNode* p = node->parent_;
+  if (!p->expanded_) return;  // hidden: the parent's maximum covers itself alone
+  CheckWidthKey();
+  if (!WidthClean(p)) return;
+  if (!EagerWidths()) return WidthDirtyAbove(node);
+  TextMeter meter(*this);
+  SubtreeWidth(node, meter);
+  PropagateWidth(node, false, 0);
+}
+
+void TCustomOutline::WidthNodeRemoving(TOutlineNode* parent, TOutlineNode* node) {
+  if (!parent->expanded_) return;
+  CheckWidthKey();
+  if (!WidthClean(parent)) return;
+  if (!WidthClean(node) || widthKey_.rowHeight + node->maxWidth_ >= parent->maxWidth_) WidthDirtyUp(parent);
+}
+
+void TCustomOutline::WidthTextChanged(TOutlineNode* node) {
+  CheckWidthKey();
+  const WidthState before{WidthClean(node), node->maxWidth_};
+  node->textWidth_ = kWidthUnknown;
+  node->widthDirty_ = true;
+  if (!before.clean || node->expanded_ || !node->parent_ || !node->parent_->expanded_ || !EagerWidths())
+    return WidthDirtyAbove(node);
+  TextMeter meter(*this);
+  SubtreeWidth(node, meter);
+  PropagateWidth(node, true, before.width);
 }
 
 void TCustomOutline::SetColumnWidth(int width) {
@@ -1251,10 +1504,7 @@ void TCustomOutline::Loaded() {
   if (RowCount() > 0) MoveColRow(0, 0, true, true);
   selectedItem_ = root_;
   if (UpdateRowCount()) Invalidate();
-  if (root_->HasChildren()) {
-    ValidateIndex(root_->children_.front());
-    selectedItem_ = root_->children_.front();
-  }
+  if (root_->HasChildren()) selectedItem_ = root_->children_.front();
   if (ComponentState().Contains(csDesigning)) root_->ExpandAll();
   for (int i = 0; i < static_cast<int>(pictures_.size()); ++i) {
     const uint8_t bit = static_cast<uint8_t>(1u << i);

@@ -3,15 +3,24 @@
 //
 // Every item has a number, its place in a pre-order walk of the whole tree
 // (collapsed parts included), starting at 1; the invisible root is 0. Numbers
-// are cached in the nodes and renumbered lazily: the outline remembers the last
-// node up to which the cached numbers are right (the index mark), and a node
-// after the mark renumbers the stretch from the mark to itself when its number
-// is asked for. A second count per node, the visible descendants, maps grid
-// rows to nodes without walking collapsed parts.
+// are cached in the nodes and worked out lazily: every node knows the size of
+// its subtree, so a node's number is its parent's number plus one plus the
+// sizes of the siblings before it. Those sibling offsets are cached per child
+// list and kept from the first changed place on; any change of the tree's
+// shape makes the cached numbers stale at once (one counter), and a number
+// asked for afterwards climbs only to the nearest ancestor still numbered. A
+// second count per node, the visible descendants, maps grid rows to nodes
+// without walking collapsed parts.
+//
+// Nodes live in a pool owned by their outline; `delete` on a node returns it
+// there. The column width is kept as a maximum per subtree over the visible
+// items, refreshed only where something changed.
 
 #include <windows.h>
 
 #include <array>
+#include <cstdint>
+#include <new>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,9 +30,10 @@
 #include "Strings.h"
 
 class TCustomOutline;
+class TOutlineNodePool;
 class TStream;
 
-class TOutlineNode : public TPersistent {
+class TOutlineNode final : public TPersistent {
   ZX_CLASS(TOutlineNode, TPersistent)
  public:
   explicit TOutlineNode(TCustomOutline* owner);
@@ -32,6 +42,8 @@ class TOutlineNode : public TPersistent {
   ~TOutlineNode() override;
   TOutlineNode(const TOutlineNode&) = delete;
   TOutlineNode& operator=(const TOutlineNode&) = delete;
+  // Destroys the node and gives its memory back to its outline's pool.
+  static void operator delete(TOutlineNode* node, std::destroying_delete_t);
 
   const std::string& Text() const { return text_; }
   void SetText(const std::string& value);
@@ -72,6 +84,10 @@ class TOutlineNode : public TPersistent {
 
  private:
   friend class TCustomOutline;
+  // Nodes are made only by their outline, in its pool.
+  static void* operator new(size_t size, TCustomOutline& outline);
+  static void operator delete(void* slot, TCustomOutline& outline);
+  static void* operator new(size_t) = delete;
   void AdjustVisibleCount(int delta);
   void CollapseSubtree();
   void Changed();
@@ -79,18 +95,33 @@ class TOutlineNode : public TPersistent {
   void AppendRaw(TOutlineNode* node);
   void InsertAt(int position, TOutlineNode* node);
   void RemoveAt(int position);
-  // The next node in a pre-order walk of the whole tree, or null at the end.
-  TOutlineNode* NextInPreorder() const;
 
   std::vector<TOutlineNode*> children_;
   std::string text_;
   void* data_ = nullptr;
   TOutlineNode* parent_ = nullptr;
+  TCustomOutline* outline_;
+  // index_ is right while indexEpoch_ equals the outline's epoch.
+  uint64_t indexEpoch_ = 0;
+  // The width figures are right while widthStamp_ equals the outline's stamp
+  // (and, for maxWidth_, while the node is not marked dirty).
+  uint64_t widthStamp_ = 0;
+  // The widest visible item of the subtree as level * row height + text width,
+  // the level counted from this node; only the node itself when collapsed.
+  int64_t maxWidth_ = 0;
   int index_ = -1;
   int position_ = -1;
-  bool expanded_ = false;
-  TCustomOutline* outline_;
   int visibleCount_ = 0;
+  // Nodes in the subtree, the node included.
+  int size_ = 1;
+  // index_ minus the parent's index_; right while position_ < the parent's offsetsKnown_.
+  int offset_ = 0;
+  // The children before this position have the right offset_.
+  int offsetsKnown_ = 0;
+  // The canvas text width of text_, INT32_MIN while unknown.
+  int textWidth_ = INT32_MIN;
+  bool expanded_ = false;
+  bool widthDirty_ = true;
 };
 
 // The item view through which the framework streams the items: line i is item
@@ -239,12 +270,16 @@ class TCustomOutline : public TCustomGrid {
   void SetColumnWidth(int width);
   bool OwnerDrawing() const;
   bool HasFocus();
-  int TextWidthOf(const std::string& text);
+  class TextMeter;
   void InvalidateNode(TOutlineNode* node);
+  TOutlineNode* NewNode();
+  void ClearItems(bool keepMemory);
   // Numbering.
-  bool IsIndexStale(const TOutlineNode* node) const { return CompareOrder(node, indexMark_) == 2; }
-  TOutlineNode* FindIndexStart(TOutlineNode* node);
-  void ValidateIndex(TOutlineNode* node);
+  int Renumber(TOutlineNode* node);
+  int OffsetOf(TOutlineNode* node);
+  // Subtree sizes and sibling offsets after `delta` nodes joined (or left)
+  // `parent`'s children at `position`.
+  void ShapeChanged(TOutlineNode* parent, int position, int delta);
   TOutlineNode* FindByIndex(TOutlineNode* from, int index);
   TOutlineNode* FindByIndexOrFail(int index);
   void SetCachedIndex(int index);
@@ -254,20 +289,40 @@ class TCustomOutline : public TCustomGrid {
   int AttachChild(TOutlineNode* parent, TOutlineNode* node);
   int AttachBefore(TOutlineNode* parent, TOutlineNode* target, TOutlineNode* node);
   void DetachChild(TOutlineNode* parent, TOutlineNode* node);
-  void NodeDestroying(TOutlineNode* node, TOutlineNode* top);
+  void NodeDestroying(TOutlineNode* node);
   void NodeRemoved(TOutlineNode* node, int cachedIndex);
   void NodeChanged(TOutlineNode* node);
-  void NodeAdded(TOutlineNode* node);
   bool WidthWanted() const;
+  // The column width: per-subtree maxima refreshed where they went stale.
+  struct WidthState {
+    bool clean;
+    int64_t width;
+  };
+  bool WidthClean(const TOutlineNode* node) const { return node->widthStamp_ == widthStamp_ && !node->widthDirty_; }
+  bool EagerWidths() const { return WidthWanted() && widthDeferred_ == 0; }
+  void CheckWidthKey();
+  int64_t WidthBase() const;
+  int64_t CachedTextWidth(TOutlineNode* node, TextMeter& meter);
+  int64_t SubtreeWidth(TOutlineNode* node, TextMeter& meter);
+  void WidthDirtyAbove(TOutlineNode* node);
+  void WidthDirtyUp(TOutlineNode* node);
+  void PropagateWidth(TOutlineNode* node, bool counted, int64_t oldWidth);
+  WidthState WidthBefore(TOutlineNode* node);
+  void WidthAfter(TOutlineNode* node, WidthState before);
+  void WidthNodeAdded(TOutlineNode* node);
+  void WidthNodeRemoving(TOutlineNode* parent, TOutlineNode* node);
+  void WidthTextChanged(TOutlineNode* node);
   int AddLine(const std::string& line);
   void ReadItems(TStream& stream);
   // Drawing.
   void DrawTreeLines(TOutlineNode* node, const RECT& cell, int rowHeight);
   void DrawPictures(int x, const RECT& cell, int rowHeight, std::initializer_list<TBitmap*> pictures);
 
+  std::unique_ptr<TOutlineNodePool> pool_;
   TOutlineNode* root_ = nullptr;
-  TOutlineNode* indexMark_ = nullptr;
   TOutlineNode* cachedItem_ = nullptr;
+  // Advanced by every change of the tree's shape: cached numbers go stale.
+  uint64_t indexEpoch_ = 1;
   std::string pathSeparator_ = "\\";
   std::unique_ptr<TOutlineStrings> strings_;
   int fontHeight_ = 0;
@@ -282,9 +337,15 @@ class TCustomOutline : public TCustomGrid {
   TOutlineNode* selectedItem_ = nullptr;
   bool settingWidth_ = false;
   bool settingHeight_ = false;
-  // The column width last measured over every visible item, while nothing
-  // that changes item widths has happened since.
-  bool widthExact_ = false;
-  int exactWidth_ = 0;
+  // Advanced when the font or the row height changes: every cached width goes stale.
+  uint64_t widthStamp_ = 1;
+  struct WidthKey {
+    int rowHeight = 0;
+    std::string fontName;
+    int fontHeight = 0;
+    uint32_t fontStyle = 0;
+    int fontCharset = 0;
+    int fontPitch = 0;
+  } widthKey_;
   int widthDeferred_ = 0;
 };
