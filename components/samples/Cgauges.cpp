@@ -142,29 +142,28 @@ void TCGauge::SetBackColor(TColor value) {
   Refresh();
 }
 
-// The look goes into a black overlay which is XOR-ed onto a black picture
-// (leaving the overlay); the text is XOR-ed over that, and the picture reaches
-// the screen in one copy.
+// The look is drawn straight into a black picture (the same pixels as a
+// black-backed overlay XOR-ed onto it); the text is XOR-ed over that, and the
+// picture reaches the screen in one copy.
 void TCGauge::Paint() {
   TBitmap& image = image_;
-  TBltBitmap& overlay = overlay_;
   image.SetHeight(Height());
   image.SetWidth(Width());
-  PaintBackground(image);
   RECT r = ClientRect();
   if (borderStyle_ == bsSingle) InflateRect(&r, -1, -1);
-  overlay.MatchSize(image);
-  PaintBackground(overlay);
   switch (kind_) {
-    case gkText: PaintAsNothing(overlay, r); break;
+    case gkText:
+      PaintFrame(image, r);
+      PaintAsNothing(image, r);
+      break;
     case gkHorizontalBar:
-    case gkVerticalBar: PaintAsBar(overlay, r); break;
-    case gkPie: PaintAsPie(overlay, r); break;
-    case gkNeedle: PaintAsNeedle(overlay, r); break;
+    case gkVerticalBar:
+      PaintFrame(image, r);
+      PaintAsBar(image, r);
+      break;
+    case gkPie: PaintAsPie(image, r); break;
+    case gkNeedle: PaintAsNeedle(image, r); break;
   }
-  image.Canvas()->SetCopyMode(cmSrcInvert);
-  image.Canvas()->Draw(0, 0, &overlay);
-  image.Canvas()->SetCopyMode(cmSrcCopy);
   if (showText_) PaintAsText(image, r);
   Canvas()->SetCopyMode(cmSrcCopy);
   Canvas()->Draw(0, 0, &image);
@@ -178,21 +177,54 @@ void TCGauge::PaintBackground(TBitmap& image) {
   canvas->SetCopyMode(cmSrcCopy);
 }
 
+// The text and the bars fill r whole and draw nothing outside it (a bar's far
+// edge lies at most on r's, or beyond the picture), so only the frame around
+// r needs clearing. An empty r clears everything.
+void TCGauge::PaintFrame(TBitmap& image, const RECT& r) {
+  if (r.left >= r.right || r.top >= r.bottom) return PaintBackground(image);
+  const int w = Width();
+  const int h = Height();
+  const RECT strips[] = {
+      {0, 0, w, r.top}, {0, r.bottom, w, h}, {0, r.top, r.left, r.bottom}, {r.right, r.top, w, r.bottom}};
+  TCanvas* canvas = image.Canvas();
+  canvas->SetCopyMode(cmBlackness);
+  for (const RECT& strip : strips)
+    if (strip.left < strip.right && strip.top < strip.bottom) canvas->CopyRect(strip, *canvas, strip);
+  canvas->SetCopyMode(cmSrcCopy);
+}
+
+// The text goes white on black into a layer that is XOR-ed onto the picture.
+// Only the neighbourhood of the text is cleared, written and copied: the
+// glyphs' ink stays within a text height of their cell (italic overhangs are
+// a fraction of it), and outside that the layer would be black.
 void TCGauge::PaintAsText(TBitmap& image, const RECT& r) {
   TBltBitmap& layer = textLayer_;
-  layer.MatchSize(image);
-  PaintBackground(layer);
+  if (layer.Width() != image.Width() || layer.Height() != image.Height()) layer.MatchSize(image);
   const std::string text = IntToStr(GetPercentDone()) + "%";
   TCanvas* canvas = layer.Canvas();
   canvas->Brush()->SetStyle(bsClear);
   canvas->SetFont(Font());
   canvas->Font()->SetColor(clWhite);
+  const SIZE extent = canvas->TextExtent(text);
   // Centred in the paint rectangle's size but placed from the picture's corner.
-  const int x = (r.right - r.left + 1 - canvas->TextWidth(text)) / 2;
-  const int y = (r.bottom - r.top + 1 - canvas->TextHeight(text)) / 2;
-  canvas->TextRect(r, x, y, text);
+  const int x = (r.right - r.left + 1 - extent.cx) / 2;
+  const int y = (r.bottom - r.top + 1 - extent.cy) / 2;
+  // The box lies inside r (which GDI takes with its corners put in order when
+  // it clips) and inside the picture; the text is clipped to it. Taken wide,
+  // the sums cannot overflow whatever the font's size.
+  const int64_t pad = std::max<LONG>(extent.cy, 0);
+  const RECT box{
+      static_cast<LONG>(std::max<int64_t>({int64_t{x} - pad, std::min(r.left, r.right), 0})),
+      static_cast<LONG>(std::max<int64_t>({int64_t{y} - pad, std::min(r.top, r.bottom), 0})),
+      static_cast<LONG>(std::min<int64_t>({int64_t{x} + extent.cx + pad, std::max(r.left, r.right), image.Width()})),
+      static_cast<LONG>(std::min<int64_t>({int64_t{y} + extent.cy + pad, std::max(r.top, r.bottom), image.Height()}))};
+  if (box.left >= box.right || box.top >= box.bottom) return;
+  canvas->SetCopyMode(cmBlackness);
+  canvas->CopyRect(box, *canvas, box);
+  canvas->SetCopyMode(cmSrcCopy);
+  canvas->TextRect(box, x, y, text);
   image.Canvas()->SetCopyMode(cmSrcInvert);
-  image.Canvas()->Draw(0, 0, &layer);
+  image.Canvas()->CopyRect(box, *canvas, box);
 }
 
 void TCGauge::PaintAsNothing(TBitmap& image, const RECT& r) {
@@ -223,8 +255,11 @@ void TCGauge::PaintAsBar(TBitmap& image, const RECT& r) {
 }
 
 // The pie and the needle share their dial: the rectangle's size (one more
-// each way inside a border), the control's colour around it, and the back
-// colour and a one-pixel fore-colour pen for the dial itself.
+// each way inside a border), the control's colour around it, and the dial
+// itself in the back colour outlined by a one-pixel fore-colour pen: a whole
+// ellipse for the pie, the upper half of one twice as tall standing on its
+// base line for the needle. The cleared picture with the dial is kept and
+// copied back while nothing it depends on changes.
 TCanvas* TCGauge::PrepareDial(TBitmap& image, const RECT& r, int& w, int& h) {
   w = r.right - r.left;
   h = r.bottom - r.top;
@@ -233,18 +268,42 @@ TCanvas* TCGauge::PrepareDial(TBitmap& image, const RECT& r, int& w, int& h) {
     ++h;
   }
   TCanvas* canvas = image.Canvas();
+  const DialKey key{kind_, Width(), Height(), r.left, r.top, r.right, r.bottom,
+                    ColorToRGB(Color()), ColorToRGB(backColor_), ColorToRGB(foreColor_)};
+  if (dialValid_ && key == dialKey_ && dial_.Width() == image.Width() && dial_.Height() == image.Height()) {
+    canvas->SetCopyMode(cmSrcCopy);
+    canvas->Draw(0, 0, &dial_);
+    canvas->Brush()->SetColor(backColor_);
+    canvas->Pen()->SetColor(foreColor_);
+    canvas->Pen()->SetWidth(1);
+    return canvas;
+  }
+  PaintBackground(image);
   canvas->Brush()->SetColor(Color());
   canvas->FillRect(r);
   canvas->Brush()->SetColor(backColor_);
   canvas->Pen()->SetColor(foreColor_);
   canvas->Pen()->SetWidth(1);
+  if (kind_ == gkPie) {
+    canvas->Ellipse(r.left, r.top, w, h);
+  } else {
+    const int x = r.left;
+    canvas->Pie(x, r.top, w, 2 * h - 1, x + w, r.bottom - 1, x, r.bottom - 1);
+    canvas->MoveTo(x, r.bottom);
+    canvas->LineTo(x + w, r.bottom);
+  }
+  dialValid_ = false;
+  dial_.SetSize(image.Width(), image.Height());
+  dial_.Canvas()->SetCopyMode(cmSrcCopy);
+  dial_.Canvas()->Draw(0, 0, &image);
+  dialKey_ = key;
+  dialValid_ = true;
   return canvas;
 }
 
 void TCGauge::PaintAsPie(TBitmap& image, const RECT& r) {
   int w, h;
   TCanvas* canvas = PrepareDial(image, r, w, h);
-  canvas->Ellipse(r.left, r.top, w, h);
   const int percent = GetPercentDone();
   if (percent <= 0) return;
   canvas->Brush()->SetColor(foreColor_);
@@ -260,14 +319,8 @@ void TCGauge::PaintAsPie(TBitmap& image, const RECT& r) {
 }
 
 void TCGauge::PaintAsNeedle(TBitmap& image, const RECT& r) {
-  const int x = r.left;
-  const int y = r.top;
   int w, h;
   TCanvas* canvas = PrepareDial(image, r, w, h);
-  // The upper half of an ellipse twice as tall: a half disc on the bottom edge.
-  canvas->Pie(x, y, w, 2 * h - 1, x + w, r.bottom - 1, x, r.bottom - 1);
-  canvas->MoveTo(x, r.bottom);
-  canvas->LineTo(x + w, r.bottom);
   const int percent = GetPercentDone();
   if (percent <= 0) return;
   canvas->Pen()->SetColor(foreColor_);

@@ -59,6 +59,10 @@ class TCGauge : public TGraphicControl {
   void PaintAsText(TBitmap& image, const RECT& r);
   void PaintAsNothing(TBitmap& image, const RECT& r);
   void PaintAsBar(TBitmap& image, const RECT& r);
+  // Blackens the part of the picture outside r, which the text and bar looks leave.
+  void PaintFrame(TBitmap& image, const RECT& r);
+  // Clears the picture and puts the pie's or the needle's dial on it, and
+  // leaves the canvas with the back-colour brush and the fore-colour pen.
   TCanvas* PrepareDial(TBitmap& image, const RECT& r, int& w, int& h);
   void PaintAsPie(TBitmap& image, const RECT& r);
   void PaintAsNeedle(TBitmap& image, const RECT& r);
@@ -72,10 +76,24 @@ class TCGauge : public TGraphicControl {
   TFormBorderStyle borderStyle_ = bsSingle;
   TColor foreColor_ = clBlack;
   TColor backColor_ = clWhite;
-  // The off-screen pictures of a repaint, kept between repaints so that a
-  // repaint of an unchanged size makes no new bitmap; every repaint covers
-  // them whole before it draws.
+  // What a dial's picture depends on: while it stays the same, the picture of
+  // the cleared bitmap with the dial drawn is copied from dial_ instead of
+  // being drawn again (a 400-pixel ellipse costs several full-size copies).
+  struct DialKey {
+    TCGaugeKind kind;
+    int width, height;
+    int left, top, right, bottom;  // the paint rectangle
+    TColor color, back, fore;      // as GDI draws them, system colours resolved
+    bool operator==(const DialKey&) const = default;
+  };
+
+  // The off-screen pictures, kept between repaints so that a repaint of an
+  // unchanged size makes no new bitmap. The look is drawn straight into
+  // image_, which every repaint covers whole; the text layer is cleared and
+  // copied only around the text.
   TBitmap image_;
-  TBltBitmap overlay_;
   TBltBitmap textLayer_;
+  TBitmap dial_;
+  DialKey dialKey_{};
+  bool dialValid_ = false;
 };

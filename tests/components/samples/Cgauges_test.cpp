@@ -278,6 +278,69 @@ TEST(Cgauges, TextInvertsThePixelsUnderIt) {
   EXPECT_TRUE(overEmpty);
 }
 
+// One gauge repainted through a run of states shows after each repaint exactly
+// what a new gauge in that state shows: nothing of an earlier picture, text,
+// dial or frame survives a change of percentage, look, colour, frame or size.
+TEST(Cgauges, ARepaintShowsWhatANewGaugeShows) {
+  struct State {
+    TCGaugeKind kind;
+    TFormBorderStyle border;
+    bool text;
+    int progress;
+    TColor fore, back, around;
+    int width, height;
+  };
+  constexpr TColor red = 0x0000FF, blue = 0xFF0000, yellow = 0x00FFFF, cyan = 0xFFFF00;
+  const State states[] = {
+      {gkNeedle, bsSingle, true, 100, red, kBack, kAround, 100, 100},
+      {gkNeedle, bsSingle, true, 5, red, kBack, kAround, 100, 100},
+      {gkHorizontalBar, bsSingle, true, 5, red, kBack, kAround, 100, 100},  // the needle's base line sat on the frame
+      {gkHorizontalBar, bsSingle, true, 100, red, kBack, kAround, 100, 100},
+      {gkHorizontalBar, bsSingle, true, 7, red, kBack, kAround, 100, 100},  // "7%" where "100%" was
+      {gkVerticalBar, bsNone, true, 100, red, kBack, kAround, 100, 100},
+      {gkVerticalBar, bsNone, false, 30, red, kBack, kAround, 100, 100},
+      {gkPie, bsNone, true, 60, red, kBack, kAround, 100, 100},
+      {gkPie, bsNone, true, 20, red, kBack, kAround, 100, 100},
+      {gkPie, bsNone, true, 20, red, blue, kAround, 100, 100},
+      {gkPie, bsNone, true, 20, yellow, blue, kAround, 100, 100},
+      {gkPie, bsNone, true, 20, yellow, blue, cyan, 100, 100},
+      {gkPie, bsSingle, true, 20, yellow, blue, cyan, 100, 100},
+      {gkPie, bsSingle, true, 20, yellow, blue, cyan, 80, 60},
+      {gkNeedle, bsSingle, true, 20, yellow, blue, cyan, 80, 60},
+      {gkNeedle, bsSingle, true, 90, yellow, blue, cyan, 80, 60},
+      {gkText, bsSingle, true, 100, yellow, blue, cyan, 80, 60},
+      {gkText, bsNone, true, 1, yellow, blue, cyan, 80, 60},
+      {gkNeedle, bsNone, false, 50, yellow, blue, cyan, 80, 60},
+      {gkPie, bsSingle, true, 75, yellow, blue, cyan, 80, 60},
+  };
+  auto apply = [](TCGauge& g, const State& st) {
+    g.SeTCGaugeKind(st.kind);
+    g.SetBorderStyle(st.border);
+    g.SetShowText(st.text);
+    g.SetForeColor(st.fore);
+    g.SetBackColor(st.back);
+    g.SetColor(st.around);
+    g.SetBounds(0, 0, st.width, st.height);
+    g.SetProgress(st.progress);
+  };
+  auto reused = MakeGauge(gkText, 0);
+  reused->Font()->SetHeight(-30);
+  for (size_t i = 0; i < std::size(states); ++i) {
+    const State& st = states[i];
+    apply(*reused, st);
+    auto fresh = MakeGauge(gkText, 0);
+    fresh->Font()->SetHeight(-30);
+    apply(*fresh, st);
+    auto a = Paint(*reused), b = Paint(*fresh);
+    int differ = 0;
+    for (int y = 0; y < st.height; ++y)
+      for (int x = 0; x < st.width; ++x)
+        if (a->At(x, y) != b->At(x, y) && differ++ == 0)
+          ADD_FAILURE() << "state " << i << ": first difference at " << x << "," << y;
+    EXPECT_EQ(differ, 0) << "state " << i;
+  }
+}
+
 TEST(Cgauges, StreamsItsPropertiesAndReadsTheMinimumBeforeTheMaximum) {
   RegisterClassInfo(TCGauge::StaticClass());
   samples_testing::TSamplesForm form(nullptr);
