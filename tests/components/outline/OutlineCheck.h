@@ -15,7 +15,7 @@ namespace outline_test {
 // Walks the whole tree and checks what every operation relies on: parent
 // links and child positions, numbering in pre-order (asked through GetIndex,
 // so the lazy numbering is what is checked), visible counts, expansion only
-// below expanded nodes, and the row count of the grid. Returns "" when the
+// below expanded nodes, the row of every item, and the row count of the grid. Returns "" when the
 // tree is sound, else the first fault found.
 inline std::string VerifyTree(TCustomOutline& o) {
   TOutlineNode* root = o.RootNode();
@@ -55,6 +55,14 @@ inline std::string VerifyTree(TCustomOutline& o) {
                  std::to_string(order[static_cast<size_t>(i)]->GetIndex()) + ", expected " + std::to_string(i);
   }
   if (o.ItemCount() != count) return "item count " + std::to_string(o.ItemCount());
+  // Rows worked out from the counts agree with the plain walk over the rows,
+  // also for items that no row shows.
+  for (TOutlineNode* n : order) {
+    int walked = 0;
+    root->CountRowsTo(n, walked);
+    if (o.RowOf(n) != walked - 2)
+      return "row of '" + n->Text() + "' is " + std::to_string(o.RowOf(n)) + ", expected " + std::to_string(walked - 2);
+  }
   if (o.RowCount() != root->VisibleCount()) return "row count " + std::to_string(o.RowCount());
   return "";
 }

@@ -156,6 +156,70 @@ TEST(OutlineItems, RandomEditsMatchAPlainTreeAndKeepEveryInvariant) {
   }
 }
 
+// The column width is kept as a maximum per subtree and measured again only
+// where something changed; after any mix of edits, expansions, renamings,
+// loads, font, style and scroll-bar changes it must still be what measuring
+// every visible item gives.
+TEST(OutlineItems, ColumnWidthStaysTheWidestVisibleItemThroughEveryChange) {
+  {
+    // A wide grandchild hidden by collapsing the top item stays hidden when
+    // the top item alone expands again.
+    Fixture f;
+    BuildSmall(*f.o);
+    f.o->GetItem(3)->SetText(std::string(40, 'W'));
+    f.o->GetItem(1)->ExpandAll();
+    const int wide = f.o->DefaultColWidth();
+    f.o->GetItem(1)->Collapse();
+    f.o->GetItem(1)->Expand();
+    EXPECT_LT(f.o->DefaultColWidth(), wide);
+    EXPECT_EQ(f.o->DefaultColWidth(), f.o->RootNode()->MaxDisplayWidth(0));
+  }
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    Fixture f;
+    TCustomOutline& o = *f.o;
+    std::mt19937 rng(seed);
+    for (int step = 0; step < 250; ++step) {
+      const int count = o.ItemCount();
+      const int i = count ? 1 + static_cast<int>(rng() % static_cast<unsigned>(count)) : 0;
+      const std::string text(1 + rng() % 24, "iWm."[rng() % 4]);
+      const int op = static_cast<int>(rng() % 12);
+      SCOPED_TRACE("step " + std::to_string(step) + " op " + std::to_string(op) + " item " + std::to_string(i));
+      if (op <= 2 || count == 0) {
+        o.AddChild(op == 0 ? 0 : i, text);
+      } else if (op == 3) {
+        o.InsertBefore(i, text);
+      } else if (op == 4) {
+        o.Delete(i);
+      } else if (op == 5) {
+        o.GetItem(i)->SetText(text);
+      } else if (op == 6 || op == 7) {
+        // Often the parent, so that subtrees with expanded parts collapse and come back.
+        TOutlineNode* n = o.GetItem(i)->NearestVisible();
+        if (n->Parent() != o.RootNode() && rng() % 2) n = n->Parent();
+        if (op == 6)
+          n->SetExpanded(!n->Expanded());
+        else
+          n->ExpandAll();
+      } else if (op == 8) {
+        o.Font()->SetSize(7 + static_cast<int>(rng() % 8));
+      } else if (op == 9) {
+        o.SetDrawStyle(static_cast<TOutlineDrawStyle>(rng() % 6));
+      } else if (op == 10) {
+        o.SetScrollBars(o.ScrollBars() == ssBoth ? ssNone : ssBoth);
+      } else {
+        Load(o, Save(o));
+        for (int k = 0; k < 3 && o.ItemCount(); ++k) o.GetItem(1 + static_cast<int>(rng() % static_cast<unsigned>(o.ItemCount())))->NearestVisible()->Expand();
+      }
+      if (o.ScrollBars() == ssBoth) {
+        o.AdjustScrollWidth();
+        ASSERT_EQ(o.DefaultColWidth(), o.RootNode()->MaxDisplayWidth(0));
+      }
+    }
+    EXPECT_EQ(f.errors.count, 0) << f.errors.text;
+  }
+}
+
 TEST(OutlineItems, CompareOrderAndRows) {
   Fixture f;
   BuildSmall(*f.o);
