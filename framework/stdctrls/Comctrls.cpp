@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "Label.h"
+
 // ---------------------------------------------------------------------------
 // TPageControl
 
@@ -37,6 +39,7 @@ void TPageControl::Dispatch(TMessage& m) {
     case CN_NOTIFY: return CNNotify(m);
     case CM_FONTCHANGED: return CMFontChanged(m);
     case CM_DIALOGKEY: return CMDialogKey(m);
+    case CM_DIALOGCHAR: return CMDialogChar(m);
     default: return inherited::Dispatch(m);
   }
 }
@@ -56,6 +59,21 @@ void TPageControl::CMDialogKey(TMessage& m) {
   if (!next || next == activePage_ || !CanChange()) return;
   SetActivePage(next);
   Change();
+}
+
+void TPageControl::CMDialogChar(TMessage& m) {
+  if (Showing() && Enabled()) {
+    for (TTabSheet* page : pages_) {
+      if (!page->TabVisible() || !IsAccel(static_cast<char>(m.WParam), page->Caption())) continue;
+      m.Result = 1;
+      if (page != activePage_ && CanChange()) {
+        SetActivePage(page);
+        Change();
+      }
+      return;
+    }
+  }
+  inherited::Dispatch(m);
 }
 
 void TPageControl::Loaded() {

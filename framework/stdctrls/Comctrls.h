@@ -56,6 +56,8 @@ class TPageControl : public TWinControl {
   void CMFontChanged(TMessage& m);
   // Ctrl+Tab and Ctrl+Shift+Tab show the next and the previous page.
   void CMDialogKey(TMessage& m);
+  // Alt and the letter after the & of a tab's caption show that page.
+  void CMDialogChar(TMessage& m);
 
  private:
   friend class TTabSheet;

@@ -144,6 +144,47 @@ TEST(Comctrls, PageControlClickingATabShowsItsSheetHidesTheOldOneAndReportsTheCh
   EXPECT_EQ(SendMessageA(f.Tabs(), TCM_GETCURSEL, 0, 0), 2);
 }
 
+// Keys of the shown window: Alt and a tab caption's letter, Ctrl+Tab and
+// Ctrl+Shift+Tab change the page as the user's choice does, vetoes included.
+TEST(Comctrls, PageControlKeysChangeThePage) {
+  PagesFixture f;
+  f.sheet[1]->SetCaption("T&wo");
+  f.sheet[2]->SetCaption("&Three");
+  f.form->Show();
+  f.pages->SetFocus();
+  auto alt = [&](char letter) { return f.form->Perform(CM_DIALOGCHAR, static_cast<unsigned char>(letter), 0); };
+  auto ctrlTab = [&](bool shift) {
+    BYTE state[256] = {};
+    GetKeyboardState(state);
+    state[VK_CONTROL] = 0x80;
+    state[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(state);
+    LRESULT used = f.form->Perform(CM_DIALOGKEY, VK_TAB, 0);
+    state[VK_CONTROL] = state[VK_SHIFT] = 0;
+    SetKeyboardState(state);
+    return used;
+  };
+  EXPECT_EQ(alt('W'), 1);
+  EXPECT_EQ(f.pages->ActivePage(), f.sheet[1]);
+  EXPECT_EQ(alt('x'), 0) << "no tab has the letter";
+  EXPECT_EQ(ctrlTab(false), 1);
+  EXPECT_EQ(f.pages->ActivePage(), f.sheet[2]);
+  EXPECT_EQ(ctrlTab(false), 1);
+  EXPECT_EQ(f.pages->ActivePage(), f.sheet[0]) << "the next of the last is the first";
+  EXPECT_EQ(ctrlTab(true), 1);
+  EXPECT_EQ(f.pages->ActivePage(), f.sheet[2]);
+  EXPECT_EQ(f.log, (std::vector<std::string>{"change", "change", "change", "change"}));
+  EXPECT_EQ(SendMessageA(f.Tabs(), TCM_GETCURSEL, 0, 0), 2);
+
+  f.pages->OnChanging = [](TObject*, bool& allow) { allow = false; };
+  EXPECT_EQ(alt('w'), 1) << "the letter is the page control's even when vetoed";
+  EXPECT_EQ(ctrlTab(false), 1);
+  EXPECT_EQ(f.pages->ActivePage(), f.sheet[2]);
+  f.sheet[1]->SetTabVisible(false);
+  f.pages->OnChanging = nullptr;
+  EXPECT_EQ(alt('w'), 0) << "a page without its tab cannot be chosen";
+}
+
 TEST(Comctrls, PageControlMultiLineTabsSurviveTheNewWindow) {
   PagesFixture f;
   f.pages->SetActivePage(f.sheet[2]);
