@@ -231,28 +231,30 @@ int main() {
     TFileStream out(file, fmCreate);
     save = Once([&] { o->SaveToStream(out); });
   }
-  int64_t bytes;
-  double plain;
-  {
+  // Both figures are the best of three turns, read and load in alternation:
+  // a single read of a cached file varies several times over on a busy machine.
+  int64_t bytes = 0;
+  double plain = 1e300;
+  double load = 1e300;
+  for (int turn = 0; turn < 3; ++turn) {
+    {
+      TFileStream in(file, fmOpenRead);
+      bytes = in.Size();
+      std::vector<char> buffer(4096);
+      plain = std::min(plain, Once([&] {
+                         while (in.Read(buffer.data(), 4096) > 0) {
+                         }
+                       }));
+    }
     TFileStream in(file, fmOpenRead);
-    bytes = in.Size();
-    std::vector<char> buffer(4096);
-    plain = Once([&] {
-      while (in.Read(buffer.data(), 4096) > 0) {
-      }
-    });
-  }
-  double load;
-  {
-    TFileStream in(file, fmOpenRead);
-    load = Once([&] { o->LoadFromStream(in); });
+    load = std::min(load, Once([&] { o->LoadFromStream(in); }));
   }
   DeleteFileA(file.c_str());
   const double mb = static_cast<double>(bytes) / 1e6;
   printf("  %-58s %10.1f MB\n", "saved text", mb);
   printf("  %-58s %10.3f ms  %8.1f MB/s\n", "SaveToStream to a file", save, mb / save * 1000);
-  printf("  %-58s %10.3f ms  %8.1f MB/s\n", "plain read of the file in 4 KB pieces", plain, mb / plain * 1000);
-  printf("  %-58s %10.3f ms  %8.1f MB/s\n", "LoadFromStream from the file", load, mb / load * 1000);
+  printf("  %-58s %10.3f ms  %8.1f MB/s\n", "plain read of the file in 4 KB pieces, best of 3", plain, mb / plain * 1000);
+  printf("  %-58s %10.3f ms  %8.1f MB/s\n", "LoadFromStream from the file, best of 3", load, mb / load * 1000);
   printf("  %-58s %10.3f\n", "load throughput / plain read throughput", plain / load);
   printf("  %-58s %10d\n", "items loaded", o->ItemCount());
   Row("freeing the whole tree (Clear)", Once([&] { o->Clear(); }));

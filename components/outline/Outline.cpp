@@ -1177,9 +1177,20 @@ TCustomOutline::WidthState TCustomOutline::WidthBefore(TOutlineNode* node) {
 void TCustomOutline::WidthAfter(TOutlineNode* node, WidthState before) {
   node->widthDirty_ = true;
   if (!before.clean || !EagerWidths()) return WidthDirtyAbove(node);
-  TextMeter meter(*this);
-  SubtreeWidth(node, meter);
+  MeasureSubtree(node);
   PropagateWidth(node, true, before.width);
+}
+
+// Measures the node's subtree where it is stale. Should measuring fail, the
+// ancestors are marked so that their maxima are measured again later.
+void TCustomOutline::MeasureSubtree(TOutlineNode* node) {
+  try {
+    TextMeter meter(*this);
+    SubtreeWidth(node, meter);
+  } catch (...) {
+    WidthDirtyUp(node);
+    throw;
+  }
 }
 
 void TCustomOutline::WidthNodeAdded(TOutlineNode* node) {
@@ -1188,8 +1199,7 @@ void TCustomOutline::WidthNodeAdded(TOutlineNode* node) {
   CheckWidthKey();
   if (!WidthClean(p)) return;
   if (!EagerWidths()) return WidthDirtyAbove(node);
-  TextMeter meter(*this);
-  SubtreeWidth(node, meter);
+  MeasureSubtree(node);
   PropagateWidth(node, false, 0);
 }
 
@@ -1207,8 +1217,7 @@ void TCustomOutline::WidthTextChanged(TOutlineNode* node) {
   node->widthDirty_ = true;
   if (!before.clean || node->expanded_ || !node->parent_ || !node->parent_->expanded_ || !EagerWidths())
     return WidthDirtyAbove(node);
-  TextMeter meter(*this);
-  SubtreeWidth(node, meter);
+  MeasureSubtree(node);
   PropagateWidth(node, true, before.width);
 }
 

@@ -304,6 +304,7 @@ class TCustomOutline : public TCustomGrid {
   int64_t WidthBase() const;
   int64_t CachedTextWidth(TOutlineNode* node, TextMeter& meter);
   int64_t SubtreeWidth(TOutlineNode* node, TextMeter& meter);
+  void MeasureSubtree(TOutlineNode* node);
   void WidthDirtyAbove(TOutlineNode* node);
   void WidthDirtyUp(TOutlineNode* node);
   void PropagateWidth(TOutlineNode* node, bool counted, int64_t oldWidth);
