@@ -1436,21 +1436,20 @@ void TWinControl::KeyPress(char& key) {
 }
 
 namespace {
-bool IsDialogKey(WORD key) { return key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE; }
-
-// Whether the window keeps a dialog key for itself, as it answers WM_GETDLGCODE.
-bool WantsKey(HWND window, WORD key, LPARAM keyData) {
-  MSG msg{window, WM_KEYDOWN, key, keyData, 0, {0, 0}};
-  const LRESULT code = SendMessageA(window, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&msg));
-  if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return true;
-  return key == VK_TAB && (code & DLGC_WANTTAB);
+// Whether the window keeps Tab for itself, as it answers WM_GETDLGCODE.
+bool WantsTab(HWND window, LPARAM keyData) {
+  MSG msg{window, WM_KEYDOWN, VK_TAB, keyData, 0, {0, 0}};
+  const LRESULT code = SendMessageA(window, WM_GETDLGCODE, VK_TAB, reinterpret_cast<LPARAM>(&msg));
+  return (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE | DLGC_WANTTAB)) != 0;
 }
 }  // namespace
 
 // A key goes first to the top-level window's preview, then to the control's
 // own handler, then to a focused window-less child (Space and Enter press
-// it), and a dialog key the window does not want goes to the top-level
-// window, which offers it to every control and then moves the focus by Tab.
+// it). Tab, when the window does not want it, goes to the top-level window,
+// which offers it to every control (Ctrl+Tab changes pages) and then moves
+// the focus. Enter and Escape stay with the control: a control that acts on
+// Enter itself must not also press a default button.
 void TWinControl::WMKeyDown(TMessage& m) {
   WORD key = static_cast<WORD>(m.WParam);
   TWinControl* top = TopLevelControl(this);
@@ -1461,7 +1460,7 @@ void TWinControl::WMKeyDown(TMessage& m) {
     if (focusedChild_->Enabled() && focusedChild_->Showing()) focusedChild_->DoDefaultAction();
     return;
   }
-  if (top && IsDialogKey(key) && handle_ && !WantsKey(handle_, key, m.LParam) &&
+  if (top && key == VK_TAB && handle_ && !WantsTab(handle_, m.LParam) &&
       top->Perform(CM_DIALOGKEY, key, m.LParam) != 0)
     return;
   m.WParam = key;
