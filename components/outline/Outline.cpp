@@ -21,6 +21,23 @@ constexpr int kMaxLevel = 256;
 constexpr size_t kBufferSize = 4096;
 constexpr char kEndOfFile = 26;
 constexpr int kWidthUnknown = INT32_MIN;
+
+// The first CR or byte 26 in [pos, end), or end: eight bytes at a time, then
+// byte by byte. In a word, a byte that matches makes its own top bit the
+// lowest one set by the zero-byte test (a borrow only reaches higher bytes).
+size_t LineEnd(const char* data, size_t pos, size_t end) {
+  constexpr uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+  while (end - pos >= 8) {
+    uint64_t word;
+    std::memcpy(&word, data + pos, 8);
+    const uint64_t cr = word ^ (ones * '\r'), eof = word ^ (ones * static_cast<uint8_t>(kEndOfFile));
+    const uint64_t found = ((cr - ones) & ~cr & highs) | ((eof - ones) & ~eof & highs);
+    if (found) return pos + static_cast<size_t>(__builtin_ctzll(found)) / 8;
+    pos += 8;
+  }
+  while (pos < end && data[pos] != '\r' && data[pos] != kEndOfFile) ++pos;
+  return pos;
+}
 }  // namespace
 
 // ===========================================================================
@@ -112,6 +129,9 @@ const TClassInfo& TOutlineNode::StaticClass() {
 }
 
 TOutlineNode::TOutlineNode(TCustomOutline* owner) : outline_(owner) {}
+
+TOutlineNode::TOutlineNode(TCustomOutline* owner, const char* text, size_t length)
+    : text_(text, length), outline_(owner) {}
 
 void* TOutlineNode::operator new(size_t, TCustomOutline& outline) { return outline.pool_->Allocate(); }
 
@@ -832,7 +852,7 @@ void TCustomOutline::ReadItems(TStream& stream) {
         ++pos;
       }
       const size_t textStart = pos;
-      while (pos < end && buffer[pos] != '\r' && buffer[pos] != kEndOfFile) ++pos;
+      pos = LineEnd(buffer.data(), pos, end);
       if (pos >= end) break;  // cannot happen: every parsed stretch ends in CR or 26
       const bool eof = buffer[pos] == kEndOfFile;
       if (eof && pos == start) {
@@ -847,8 +867,7 @@ void TCustomOutline::ReadItems(TStream& stream) {
           chain.Leave();
         }
       }
-      std::unique_ptr<TOutlineNode> node(NewNode());
-      node->text_.assign(buffer.data() + textStart, pos - textStart);
+      std::unique_ptr<TOutlineNode> node(new (*this) TOutlineNode(this, buffer.data() + textStart, pos - textStart));
       chain.current->AppendRaw(node.get());
       chain.current = node.release();
       previous = indent;

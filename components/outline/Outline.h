@@ -85,6 +85,7 @@ class TOutlineNode final : public TPersistent {
  private:
   friend class TCustomOutline;
   // Nodes are made only by their outline, in its pool.
+  TOutlineNode(TCustomOutline* owner, const char* text, size_t length);
   static void* operator new(size_t size, TCustomOutline& outline);
   static void operator delete(void* slot, TCustomOutline& outline);
   static void* operator new(size_t) = delete;
