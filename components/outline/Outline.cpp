@@ -58,7 +58,7 @@ class TOutlineNodePool {
     if (chunk_ == chunks_.size() || used_ == chunks_[chunk_].count) {
       if (chunk_ < chunks_.size()) ++chunk_;
       if (chunk_ == chunks_.size()) {
-        const size_t count = chunks_.empty() ? 16 : std::min<size_t>(chunks_.back().count * 2, 8192);
+        const size_t count = chunks_.empty() ? 16 : std::min<size_t>(chunks_.back().count * 2, 2048);
         chunks_.push_back(Chunk{std::unique_ptr<Slot[]>(new Slot[count]), count});
       }
       used_ = 0;
@@ -691,8 +691,7 @@ int TCustomOutline::InsertBefore(int index, const std::string& text, void* data)
 }
 
 int TCustomOutline::InsertNode(int index, const std::string& text, void* data, Attach mode) {
-  std::unique_ptr<TOutlineNode> node(NewNode());
-  node->text_ = text;
+  std::unique_ptr<TOutlineNode> node(new (*this) TOutlineNode(this, text.data(), text.size()));
   node->data_ = data;
   try {
     TOutlineNode* target = index == cachedItem_->GetIndex() ? cachedItem_ : FindByIndexOrFail(index);
