@@ -232,7 +232,10 @@ Outcome Import(const std::string& list, const std::string& file, bool replace, b
       WriteList(selector, names);
     } catch (const Exception& e) {
       const bool restored = RestoreList(selector, stored);
-      Line(outcome.err, "ZapnixLists: cannot write the " + list + " list: " + e.Message() + "; " +
+      // The registry's message names the URL in the ANSI code page.
+      std::u16string message;
+      if (!AnsiToUtf16(e.Message(), message)) message.assign(u"the registry refused a value");
+      Line(outcome.err, "ZapnixLists: cannot write the " + list + " list: " + EncodeUtf8(message) + "; " +
                             (restored ? "the list was put back as it was."
                                       : "putting the list back failed too: it lacks some of its URLs."));
       outcome.code = kFailed;

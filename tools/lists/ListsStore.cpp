@@ -1,7 +1,9 @@
 #include "ListsStore.h"
 
 #include <algorithm>
+#include <iterator>
 
+#include "ListFile.h"
 #include "Program.h"
 #include "Registry.h"
 #include "Strings.h"
@@ -104,14 +106,15 @@ bool RestoreList(int selector, const std::vector<std::u16string>& names) {
 }
 
 std::string SystemMessage(DWORD code) {
-  char text[512] = {};
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                      text, sizeof(text), nullptr);
-  std::string message(text, std::min<size_t>(length, sizeof(text)));
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
-                              message.back() == '.'))
+  // The wide form, so that a message in any language reaches the UTF-8 output whole.
+  wchar_t text[512] = {};
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                      text, static_cast<DWORD>(std::size(text)), nullptr);
+  std::u16string message(text, text + std::min<size_t>(length, std::size(text)));
+  while (!message.empty() && (message.back() == u'\n' || message.back() == u'\r' || message.back() == u' ' ||
+                              message.back() == u'.'))
     message.pop_back();
-  return message.empty() ? "error " + std::to_string(code) : message;
+  return message.empty() ? "error " + std::to_string(code) : EncodeUtf8(message);
 }
 
 bool ProgramRuns() {

@@ -34,9 +34,8 @@ void Write(DWORD which, const std::string& utf8) {
   const HANDLE handle = GetStdHandle(which);
   if (!handle || handle == INVALID_HANDLE_VALUE) return;
   DWORD mode = 0;
-  if (GetConsoleMode(handle, &mode)) {
-    std::u16string text;
-    if (!lists::DecodeUtf8(utf8, text)) return;
+  std::u16string text;
+  if (GetConsoleMode(handle, &mode) && lists::DecodeUtf8(utf8, text)) {
     const std::wstring wide(text.begin(), text.end());
     for (size_t done = 0; done < wide.size();) {
       DWORD written = 0;
@@ -58,7 +57,8 @@ lists::Outcome Usage(int code, const std::string& why) {
   lists::Outcome outcome;
   outcome.code = code;
   if (!why.empty()) outcome.err = "ZapnixLists: " + why + "\r\n";
-  outcome.err += kUsage;
+  // Asked for, the usage is the output; after a mistake it goes with the error.
+  (code == lists::kDone ? outcome.out : outcome.err) += kUsage;
   return outcome;
 }
 
