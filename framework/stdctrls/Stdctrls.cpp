@@ -65,6 +65,7 @@ void TCustomEdit::Dispatch(TMessage& m) {
   switch (m.Msg) {
     case CN_COMMAND: return CNCommand(m);
     case CM_ENTER: return CMEnter(m);
+    case CM_TEXTCHANGED: return CMTextChanged(m);
     case WM_KEYDOWN: return WMKeyDown(m);
     case WM_CHAR: return WMChar(m);
     case WM_LBUTTONDOWN: return WMLButtonDown(m);
@@ -145,6 +146,17 @@ void TCustomEdit::CNCommand(TMessage& m) {
   if (HIWORD(m.WParam) != EN_CHANGE) return;
   // Some system edits report a change for a key they refused (the limit was
   // reached): only a text that really changed is a change.
+  std::string now = Text();
+  if (now == changedText_) return;
+  changedText_ = std::move(now);
+  Change();
+}
+
+void TCustomEdit::CMTextChanged(TMessage& m) {
+  inherited::Dispatch(m);
+  // A multi-line edit reports no change for a text set by the program: the
+  // change is reported here instead.
+  if (!HandleAllocated() || !(GetWindowLongPtrA(Handle(), GWL_STYLE) & ES_MULTILINE)) return;
   std::string now = Text();
   if (now == changedText_) return;
   changedText_ = std::move(now);

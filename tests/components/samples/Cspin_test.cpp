@@ -294,3 +294,26 @@ TEST(Cspin, StreamsItsSettingsButNotTheBuiltInGlyphs) {
 }
 
 }  // namespace
+
+// The edit is a multi-line window (for its formatting rectangle), which the
+// system does not tell of texts the program sets: every change of the value,
+// by the buttons, the keys, the program or typing, is still reported once.
+TEST(Cspin, EveryChangeOfTheValueIsReportedOnce) {
+  SpinOnForm f;
+  f.edit->MaxValue = 100;
+  f.edit->Increment = 5;
+  std::vector<std::string> seen;
+  f.edit->OnChange = TNotifyEvent([&](TObject* sender) {
+    EXPECT_EQ(sender, f.edit);
+    seen.push_back(f.edit->Text());
+  });
+  HWND h = f.edit->Handle();
+  f.edit->UpClick(nullptr);
+  SendMessageA(h, WM_KEYDOWN, VK_UP, 0);
+  SendMessageA(h, WM_KEYDOWN, VK_DOWN, 0);
+  f.edit->SetValue(40);
+  f.edit->SetValue(40);  // unchanged: no report
+  SendMessageA(h, EM_SETSEL, 2, 2);
+  SendMessageA(h, WM_CHAR, '1', 0);
+  EXPECT_EQ(seen, (std::vector<std::string>{"5", "10", "5", "40", "401"}));
+}
