@@ -205,6 +205,11 @@ void TPerformanceGraph::ReallocHistory() {
 }
 
 void TPerformanceGraph::Replay() {
+  Redraw();
+  Repaint();
+}
+
+void TPerformanceGraph::Redraw() {
   Initialize(PositiveMod(int64_t{Width()} + gridPhase_, gridSize_));
   const RECT saved = newest_;
   // With fewer bands than one (a graph narrower than a step) the bands start
@@ -216,14 +221,15 @@ void TPerformanceGraph::Replay() {
     x += stepSize_;
     DisplayPoints(index);
   }
-  Repaint();
   newest_ = saved;
 }
 
 void TPerformanceGraph::Paint() {
   if (picture_.Height() != Height() || picture_.Width() != Width()) {
     if (picture_.Width() != Width()) ReallocHistory();
-    Replay();
+    // Drawn here without asking for a repaint: a repaint from inside the
+    // paint would paint again at once and take the canvas from this one.
+    Redraw();
   }
   Canvas()->SetCopyMode(cmSrcCopy);
   Canvas()->Draw(0, 0, &picture_);

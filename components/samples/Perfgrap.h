@@ -74,7 +74,10 @@ class TPerformanceGraph : public TGraphicControl {
   void PaintBar(TColor color, int base, int value);
   void PaintLine(TColor color, int previous, int value);
   void ReallocHistory();
+  // Draws the whole history into the picture again (Redraw), and then
+  // also repaints the control (Replay).
   void Replay();
+  void Redraw();
   // The height in pixels that a value stands for at the present scale.
   int Scaled(int value) const;
   // Draws the grid's horizontal lines from x to right.

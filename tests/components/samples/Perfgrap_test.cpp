@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ExceptionCapture.h"
 #include "SamplesTesting.h"
 
 using painting::Surface;
@@ -238,3 +239,21 @@ TEST(Perfgrap, StreamsItsSettingsAndReadsAGradientOf1000As100) {
 }
 
 }  // namespace
+
+// A graph whose size differs from its picture's draws its history anew in
+// its first paint; that paint comes from its window's real paint and ends
+// without fault, with the picture at the new size.
+TEST(Perfgrap, AResizedGraphPaintsThroughItsWindowWithoutFault) {
+  ExceptionCapture errors;
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetBounds(0, 0, 300, 200);
+  auto* graph = new TPerformanceGraph(form.get());
+  graph->SetParent(form.get());
+  form->Show();
+  form->HandleNeeded();
+  graph->SetBounds(10, 10, 200, 80);  // made 100 x 100
+  RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  EXPECT_EQ(errors.count, 0) << errors.text;
+  EXPECT_EQ(graph->Picture()->Width(), 200);
+  EXPECT_EQ(graph->Picture()->Height(), 80);
+}
