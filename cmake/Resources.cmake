@@ -79,6 +79,7 @@ function(zx_add_resources target rc)
   set_property(SOURCE "${rc}" TARGET_DIRECTORY ${target} PROPERTY OBJECT_DEPENDS ${files})
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${scripts})
   set_property(GLOBAL APPEND PROPERTY ZX_RESOURCE_TARGETS ${target})
+  set_property(GLOBAL PROPERTY ZX_RESOURCE_SCRIPT_${target} "${rc}")
   get_property(deferred GLOBAL PROPERTY ZX_RESOURCE_LIST_DEFERRED)
   if(NOT deferred)
     set_property(GLOBAL PROPERTY ZX_RESOURCE_LIST_DEFERRED TRUE)
@@ -87,12 +88,13 @@ function(zx_add_resources target rc)
 endfunction()
 
 # One line per target that compiles a resource script: its name, a tab, the
-# program or library it builds.
+# program or library it builds, a tab, the script.
 function(zx_write_resource_programs)
   get_property(targets GLOBAL PROPERTY ZX_RESOURCE_TARGETS)
   set(content "")
   foreach(target IN LISTS targets)
-    string(APPEND content "${target}\t$<TARGET_FILE:${target}>\n")
+    get_property(script GLOBAL PROPERTY ZX_RESOURCE_SCRIPT_${target})
+    string(APPEND content "${target}\t$<TARGET_FILE:${target}>\t${script}\n")
   endforeach()
   file(GENERATE OUTPUT "${CMAKE_BINARY_DIR}/resource-programs.txt" CONTENT "${content}")
 endfunction()

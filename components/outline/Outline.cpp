@@ -145,6 +145,7 @@ void TOutlineNode::operator delete(TOutlineNode* node, std::destroying_delete_t)
 
 TOutlineNode::~TOutlineNode() {
   TCustomOutline* o = outline_;
+  if (!o) return;  // a node of no outline was never in a tree
   const bool isRoot = o->root_ == this;
   const bool oldIgnore = o->ignoreScrollResize_;
   if (isRoot) o->ignoreScrollResize_ = true;
