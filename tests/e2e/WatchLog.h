@@ -32,6 +32,22 @@ struct WatchCounts {
   long gdiByType[16];  // GDI objects by their GetObjectType (OBJ_PEN 1 ... OBJ_COLORSPACE 14)
 };
 
+// Sent to any window of the watched thread with wParam 0: the hook copies
+// what the window shows of its client area, read from the window's own
+// device context inside the process, into the picture block
+// "Local\ZapnixWatchPicture-<thread id>" that the watcher created (from
+// outside, Wine's screen gives back no true pixels of another process's
+// windows). Rows top-down, pixels 0x00RRGGBB.
+constexpr char kWatchCaptureMessageName[] = "ZapnixWatchCapture";
+constexpr char kWatchPictureNameFormat[] = "Local\\ZapnixWatchPicture-%lu";
+constexpr long kWatchPictureMaxPixels = 1024 * 768;
+struct WatchPicture {
+  long answers;  // capture requests answered so far
+  long width;    // 0 when the window could not be read or is too big
+  long height;
+  unsigned pixels[kWatchPictureMaxPixels];
+};
+
 struct WatchLog {
   char watchedClass[32];  // window class of the top-level window to watch, zero-terminated
   long count;             // events noted so far, also those beyond the buffer

@@ -5,7 +5,8 @@
 // hidden, into a block of shared memory that the watcher created under a name
 // derived from the thread id. The outside of a process cannot otherwise see a
 // window that is shown and hidden again within a few milliseconds. On request
-// it also counts the process's live GDI and user objects (see WatchLog.h).
+// it also counts the process's live GDI and user objects and copies what a
+// window shows (see WatchLog.h).
 #include <windows.h>
 
 #include <cstdint>
@@ -113,12 +114,72 @@ void Count() {
   log->counts = counts;
 }
 
+WatchPicture* Picture() {
+  static WatchPicture* picture = [] {
+    char name[64];
+    std::snprintf(name, sizeof(name), kWatchPictureNameFormat, static_cast<unsigned long>(GetCurrentThreadId()));
+    const HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, name);
+    if (!mapping) return static_cast<WatchPicture*>(nullptr);
+    return static_cast<WatchPicture*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(WatchPicture)));
+  }();
+  return picture;
+}
+
+// Copies the client area of the window, child windows included, as the
+// window's device context holds it.
+void Capture(HWND window) {
+  WatchPicture* picture = Picture();
+  if (!picture) return;
+  picture->width = picture->height = 0;
+  RECT client{};
+  GetClientRect(window, &client);
+  const long width = client.right, height = client.bottom;
+  if (width > 0 && height > 0 && width * height <= kWatchPictureMaxPixels) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    // Without clipping the child windows: a parent's picture holds them too.
+    const HDC source = GetDCEx(window, nullptr, DCX_CACHE);
+    const HDC memory = CreateCompatibleDC(source);
+    void* bits = nullptr;
+    const HBITMAP dib = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (source && memory && dib && bits) {
+      const HGDIOBJ old = SelectObject(memory, dib);
+      const BOOL copied = BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
+      SelectObject(memory, old);
+      GdiFlush();
+      if (copied) {
+        std::memcpy(picture->pixels, bits, static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+        picture->width = width;
+        picture->height = height;
+      }
+    }
+    if (dib) DeleteObject(dib);
+    if (memory) DeleteDC(memory);
+    if (source) ReleaseDC(window, source);
+  }
+  ++picture->answers;
+}
+
+UINT CaptureMessage() {
+  static const UINT message = RegisterWindowMessageA(kWatchCaptureMessageName);
+  return message;
+}
+
 UINT CountMessage() {
   static const UINT message = RegisterWindowMessageA(kWatchCountMessageName);
   return message;
 }
 
 void NoteSentMessage(const CWPSTRUCT& sent) {
+  if (sent.message == CaptureMessage() && sent.wParam == 0) {
+    Capture(sent.hwnd);
+    return;
+  }
   if (sent.message == CountMessage() && IsWatchedWindow(sent.hwnd)) {
     if (sent.wParam == kWatchPlantLeak) PlantLeak();
     Count();
