@@ -14,7 +14,8 @@ const std::vector<std::string> OutlineDrawStyleNames{"dsText",     "dsPlusMinusT
                                                      "dsPlusMinusPictureText", "dsTreeText", "dsTreePictureText"};
 
 namespace {
-// The outline's items, a tab-indented text beside the form description.
+// The outline's items, a tab-indented text with CR LF line ends beside the
+// form description.
 constexpr char kOutlineResource[] = "GALLERYOUTLINE";
 }  // namespace
 
@@ -192,6 +193,8 @@ void TGalleryForm::FormCreate(TObject*) {
 
   SpinEdit1Change(SpinEdit1);
   Calendar1Change(Calendar1);
+  // The directory outline opens at the folder the gallery was started in.
+  DirectoryOutline1->SetDirectory(TCDirectoryOutline::CurDir());
   DirectoryOutline1Change(DirectoryOutline1);
   TrayIcon1->SetVisible(true);
 }

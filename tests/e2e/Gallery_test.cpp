@@ -1,7 +1,8 @@
 // The component gallery driven from outside, as a user drives it: every page
 // shows without an error box (a screenshot of each goes to the screenshot
-// folder), the spin edit's arrows and keys move the gauges, and the
-// calendar's buttons step months and years. What the controls draw is read
+// folder), the spin edit's arrows and keys move the gauges, the calendar's
+// buttons step months and years, and the outline opens and closes its items
+// by mouse and keys. What the controls draw is read
 // back from their windows by the watch library inside the gallery.
 #include "E2eWindow.h"
 
@@ -383,6 +384,77 @@ TEST_F(GalleryTest, CalendarButtonsStepMonthsAndYears) {
   ASSERT_TRUE(SendClick(group, monday));
   EXPECT_TRUE(WaitFor([&] { return CaptureClient(calendar) == start; }, kAnswerTimeoutMs))
       << "Monday first again does not give the first grid back";
+  EXPECT_EQ(ErrorBox().value_or(MessageBoxSeen{}).text, "");
+}
+
+// The outline of the plain text style: double-clicks and the Enter, "+",
+// "-" and "*" keys open and close items, and the rows below move by whole
+// rows. Its items come from the gallery's outline text: four at the top, of
+// which the first holds five and the third two, the first of them one more.
+TEST_F(GalleryTest, OutlineExpandsAndCollapsesByMouseAndKeys) {
+  const HWND sheet = Show("Outline and tray icon");
+  ASSERT_NE(sheet, nullptr);
+  HWND outline = nullptr;
+  for (HWND candidate : Descendants(sheet, "TGalleryOutline")) {
+    const RECT r = RectIn(sheet, candidate);
+    if (r.left == 8 && r.top == 20) outline = candidate;
+  }
+  ASSERT_NE(outline, nullptr) << "no outline at the place of the first one";
+  // One below the lowest row that holds ink on the window's white.
+  auto bottom = [&] {
+    const Picture p = CaptureClient(outline);
+    for (int y = p.height - 1; y >= 0; --y)
+      for (int x = 0; x < p.width; ++x)
+        if (p.At(x, y) != 0xFFFFFF) return y + 1;
+    return 0;
+  };
+  auto waitBottom = [&](int wanted) {
+    int seen = 0;
+    WaitFor([&] { return (seen = bottom()) == wanted; }, kAnswerTimeoutMs, 20);
+    return seen;
+  };
+  auto doubleClick = [&](POINT at) {
+    const LPARAM where = MAKELPARAM(at.x, at.y);
+    SendWithTimeout(outline, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    SendWithTimeout(outline, WM_LBUTTONUP, 0, where);
+    SendWithTimeout(outline, WM_LBUTTONDBLCLK, MK_LBUTTON, where);
+    SendWithTimeout(outline, WM_LBUTTONUP, 0, where);
+  };
+  auto key = [&](WPARAM vk) { SendWithTimeout(outline, WM_KEYDOWN, vk, 1); };
+  auto typed = [&](char c) { SendWithTimeout(outline, WM_CHAR, static_cast<WPARAM>(c), 1); };
+
+  const int closed = bottom();
+  ASSERT_GT(closed, 0) << "the outline shows nothing";
+  doubleClick(POINT{20, 4});
+  int opened = 0;
+  ASSERT_TRUE(WaitFor([&] { return (opened = bottom()) > closed; }, kAnswerTimeoutMs))
+      << "a double-click on the first item did not open it (" << closed << " pixels of rows)";
+  const int rows = opened - closed;
+  ASSERT_EQ(rows % 5, 0) << "five rows came in, not " << rows << " pixels of them";
+  const int row = rows / 5;
+  ASSERT_GE(row, 10);
+  ASSERT_LE(row, 30);
+  EXPECT_GT(closed, row * 3) << "four rows at the start";
+  EXPECT_LE(closed, row * 4) << "four rows at the start";
+
+  doubleClick(POINT{20, row / 2});
+  EXPECT_EQ(waitBottom(closed), closed) << "a second double-click did not close it";
+  key(VK_RETURN);
+  EXPECT_EQ(waitBottom(opened), opened) << "Enter did not open it";
+  typed('-');
+  EXPECT_EQ(waitBottom(closed), closed) << "\"-\" did not close it";
+  typed('+');
+  EXPECT_EQ(waitBottom(opened), opened) << "\"+\" did not open it";
+  key(VK_RETURN);
+  EXPECT_EQ(waitBottom(closed), closed) << "Enter did not close it";
+
+  // The third item, chosen by a click, then "*": its two and the one below
+  // the first of them.
+  ASSERT_TRUE(SendClick(outline, POINT{20, 2 * row + row / 2}));
+  typed('*');
+  EXPECT_EQ(waitBottom(closed + 3 * row), closed + 3 * row) << "\"*\" did not open the whole third item";
+  typed('-');
+  EXPECT_EQ(waitBottom(closed), closed) << "\"-\" did not close the third item";
   EXPECT_EQ(ErrorBox().value_or(MessageBoxSeen{}).text, "");
 }
 
