@@ -268,6 +268,8 @@ TEST(ReleaseVersionTest, EveryShippedFileCarriesTheBuildsVersion) {
       {build + "Zapnix.exe", VFT_APP, "Zapnix.exe"},
       {build + "ZapnixServer.dll", VFT_DLL, "ZapnixServer.dll"},
       {build + "ZapnixSim.exe", VFT_APP, "ZapnixSim.exe"},
+      {build + "ZapnixLists.exe", VFT_APP, "ZapnixLists.exe"},
+      {build + "Gallery.exe", VFT_APP, "Gallery.exe"},
       {InstallerPath(), VFT_APP, nullptr},
   };
   const std::array<unsigned, 4> expected = VersionNumbers();
