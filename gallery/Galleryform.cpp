@@ -1,5 +1,7 @@
 #include "Galleryform.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -197,6 +199,27 @@ void TGalleryForm::FormCreate(TObject*) {
   DirectoryOutline1->SetDirectory(TCDirectoryOutline::CurDir());
   DirectoryOutline1Change(DirectoryOutline1);
   TrayIcon1->SetVisible(true);
+  OpenPageNamedOnCommandLine();
+}
+
+// "Gallery.exe Samples" opens with that page shown (its caption, in any case);
+// an unknown name keeps the first page.
+void TGalleryForm::OpenPageNamedOnCommandLine() {
+  int count = 0;
+  LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!arguments) return;
+  std::wstring wanted = count > 1 ? arguments[1] : L"";
+  LocalFree(arguments);
+  if (wanted.empty()) return;
+  for (int i = 0; i < PageControl1->PageCount(); ++i) {
+    TTabSheet* page = PageControl1->Pages(i);
+    const std::string& caption = page->Caption();
+    const std::wstring wide(caption.begin(), caption.end());
+    if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, wide.c_str(), -1, wanted.c_str(), -1) == CSTR_EQUAL) {
+      PageControl1->SetActivePage(page);
+      return;
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------

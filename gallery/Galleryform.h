@@ -141,6 +141,7 @@ class TGalleryForm : public TForm {
   TMenuItem* ExitItem = nullptr;
 
   void FormCreate(TObject* sender);
+  void OpenPageNamedOnCommandLine();
   void SpinEdit1Change(TObject* sender);
   void SpinButton1UpClick(TObject* sender);
   void SpinButton1DownClick(TObject* sender);
