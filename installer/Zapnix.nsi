@@ -181,6 +181,7 @@ Var Writing
 Var MovedZapnix
 Var MovedServer
 Var MovedHelp
+Var MovedLists
 Var MovedUninstaller
 
 !macro SET_ASIDE name flag
@@ -218,6 +219,7 @@ Var MovedUninstaller
   !insertmacro ${action} "Zapnix.exe" $MovedZapnix
   !insertmacro ${action} "ZapnixServer.dll" $MovedServer
   !insertmacro ${action} "Zapnix.chm" $MovedHelp
+  !insertmacro ${action} "ZapnixLists.exe" $MovedLists
   !insertmacro ${action} "Uninstall.exe" $MovedUninstaller
 !macroend
 
@@ -252,6 +254,7 @@ Section "${PRODUCT}" SecProgram
   StrCpy $MovedZapnix 0
   StrCpy $MovedServer 0
   StrCpy $MovedHelp 0
+  StrCpy $MovedLists 0
   StrCpy $MovedUninstaller 0
 
   Call CloseZapnix
@@ -284,6 +287,7 @@ Section "${PRODUCT}" SecProgram
   !insertmacro PUT_FILE "Zapnix.exe"
   !insertmacro PUT_FILE "ZapnixServer.dll"
   !insertmacro PUT_FILE "Zapnix.chm"
+  !insertmacro PUT_FILE "ZapnixLists.exe"
   ClearErrors
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   ${If} ${Errors}
@@ -412,6 +416,7 @@ Section "un.${PRODUCT}" UnSecProgram
   !insertmacro REMOVE_FILE "Zapnix.exe"
   !insertmacro REMOVE_FILE "ZapnixServer.dll"
   !insertmacro REMOVE_FILE "Zapnix.chm"
+  !insertmacro REMOVE_FILE "ZapnixLists.exe"
   !insertmacro REMOVE_FILE "Uninstall.exe"
   ; Only an empty folder goes: files the user put there are theirs.
   RMDir "$INSTDIR"

@@ -27,7 +27,8 @@ constexpr char kRunValue[] = "Zapnix";
 constexpr char kWhiteListKey[] = "Vantrel Software\\Popup Zapnix\\WhiteList";
 constexpr char kBlackListKey[] = "Vantrel Software\\Popup Zapnix\\BlackList";
 // The programs and libraries the installer puts in the folder.
-constexpr std::array<const char*, 3> kProductFiles = {"Zapnix.exe", "ZapnixServer.dll", "Zapnix.chm"};
+constexpr std::array<const char*, 4> kProductFiles = {"Zapnix.exe", "ZapnixServer.dll", "Zapnix.chm",
+                                                     "ZapnixLists.exe"};
 // Emulated 32-bit runs are slow: one setup takes many seconds here.
 constexpr DWORD kSetupTimeoutMs = 180000;
 
@@ -228,7 +229,7 @@ class ReleaseTest : public ZapnixTest {
       EXPECT_TRUE(FileBytes(folder + "\\" + name) == FileBytes(BuildFolder() + "\\" + name))
           << name << " in " << folder << " is not the one of the build";
     EXPECT_EQ(FolderFiles(folder), (std::vector<std::string>{"Uninstall.exe", "Zapnix.chm", "Zapnix.exe",
-                                                             "ZapnixServer.dll"}));
+                                                             "ZapnixLists.exe", "ZapnixServer.dll"}));
     EXPECT_EQ(ShortcutTarget(ShortcutPath()), folder + "\\Zapnix.exe");
     if (startAtSignIn)
       EXPECT_EQ(ReadText(kRunKey, kRunValue), "\"" + folder + "\\Zapnix.exe\"");
@@ -378,7 +379,8 @@ TEST_F(ReleaseTest, AFolderThatCannotBeMadeOrAFileInUseStopsTheSetupAndChangesNo
     SCOPED_TRACE("a file in use");
     const std::string folder = temp.Path() + "\\Earlier";
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-    const std::vector<std::string> names = {"Uninstall.exe", "Zapnix.chm", "Zapnix.exe", "ZapnixServer.dll"};
+    const std::vector<std::string> names = {"Uninstall.exe", "Zapnix.chm", "Zapnix.exe", "ZapnixLists.exe",
+                                            "ZapnixServer.dll"};
     for (const std::string& name : names) {
       std::ofstream(folder + "\\" + name, std::ios::binary) << "earlier " << name;
     }
