@@ -144,8 +144,12 @@ void TCustomEdit::Change() {
 
 void TCustomEdit::CNCommand(TMessage& m) {
   if (HIWORD(m.WParam) != EN_CHANGE) return;
-  // Some system edits report a change for a key they refused (the limit was
-  // reached): only a text that really changed is a change.
+  ChangeIfTextChanged();
+}
+
+// Some system edits report a change for a key they refused (the limit was
+// reached): only a text that really changed is a change.
+void TCustomEdit::ChangeIfTextChanged() {
   std::string now = Text();
   if (now == changedText_) return;
   changedText_ = std::move(now);
@@ -156,11 +160,7 @@ void TCustomEdit::CMTextChanged(TMessage& m) {
   inherited::Dispatch(m);
   // A multi-line edit reports no change for a text set by the program: the
   // change is reported here instead.
-  if (!HandleAllocated() || !(GetWindowLongPtrA(Handle(), GWL_STYLE) & ES_MULTILINE)) return;
-  std::string now = Text();
-  if (now == changedText_) return;
-  changedText_ = std::move(now);
-  Change();
+  if (HandleAllocated() && (GetWindowLongPtrA(Handle(), GWL_STYLE) & ES_MULTILINE)) ChangeIfTextChanged();
 }
 
 void TCustomEdit::CMEnter(TMessage& m) {

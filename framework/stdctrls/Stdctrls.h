@@ -61,6 +61,7 @@ class TCustomEdit : public TWinControl {
   void CNCommand(TMessage& m);
   void CMEnter(TMessage& m);
   void CMTextChanged(TMessage& m);
+  void ChangeIfTextChanged();
   void WMKeyDown(TMessage& m);
   void WMChar(TMessage& m);
   void WMLButtonDown(TMessage& m);
