@@ -288,6 +288,16 @@ void DeleteTree(const std::string& path) {
   if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
 }
 
+bool MakeListsUnwritable() {
+  DeleteTree("Vantrel Software");
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  return true;
+}
+
 // ---------------------------------------------------------------------------
 
 std::string ClassNameOf(HWND window) {

@@ -132,6 +132,10 @@ std::optional<std::string> ReadText(const std::string& path, const char* name);
 std::vector<std::string> ValueNames(const std::string& path);
 void WriteText(const std::string& path, const char* name, const std::string& text);
 void DeleteTree(const std::string& path);
+// Makes the program's key anew as a volatile key: it exists, but no list
+// subkey can be created below it (a non-volatile key cannot live under a
+// volatile one), so every write of a list fails. False when it cannot be made.
+bool MakeListsUnwritable();
 
 // ---------------------------------------------------------------------------
 // Windows.

@@ -180,12 +180,7 @@ TEST_F(ListsToolTest, FindStatusAndBadArguments) {
 
 // A list that cannot be written: the tool says so and leaves no partial list.
 TEST_F(ListsToolTest, FailedWriteIsReportedAndLeavesNoPartialList) {
-  DeleteTree("Vantrel Software");
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                            &key, nullptr),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
+  ASSERT_TRUE(MakeListsUnwritable());
   TempFolder folder;
   folder.Write("w.txt", "http://one.example/\nhttp://two.example/\n");
   const ToolResult result = Lists("import white " + Quoted(folder.File("w.txt")));

@@ -394,14 +394,7 @@ TEST_F(ListsTest, ButtonsDoNothingWhileNoRowIsSelected) {
 // A list that cannot be written: the registry's error box names the URL, and
 // the list box keeps the new row.
 TEST_F(ListsTest, FailedListWriteShowsTheErrorAndKeepsTheRow) {
-  // A non-volatile key cannot be made below a volatile one: the program's
-  // key exists, but no list subkey can be created under it.
-  DeleteTree("Vantrel Software");
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                            &key, nullptr),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
+  ASSERT_TRUE(MakeListsUnwritable());
   ASSERT_NO_FATAL_FAILURE(Start());
   EXPECT_FALSE(zapnix_->FindMessageBox().has_value()) << "the start reported a list it could not read";
 
