@@ -73,14 +73,13 @@ class TOutlineNodePool {
     free_ = slot;
   }
 
-  // With no node alive, every slot is free again: handed out from the first
-  // chunk on (keepMemory) or given back to the heap.
-  void Reset(bool keepMemory) noexcept {
+  // With no node alive, the memory goes back to the heap.
+  void Reset() noexcept {
     if (live_ != 0) return;
     free_ = nullptr;
     chunk_ = 0;
     used_ = 0;
-    if (!keepMemory) chunks_.clear();
+    chunks_.clear();
   }
 
  private:
@@ -227,6 +226,32 @@ void TOutlineNode::AppendRaw(TOutlineNode* node) {
   children_.push_back(node);
   node->parent_ = this;
   node->position_ = static_cast<int>(children_.size()) - 1;
+}
+
+void TOutlineNode::ReuseText(const char* text, size_t length) {
+  // A text much longer than the new one gives its memory back.
+  if (text_.capacity() > 2 * length + 32)
+    std::string(text, length).swap(text_);
+  else
+    text_.assign(text, length);
+}
+
+void TOutlineNode::ResetForReuse() noexcept {
+  children_.clear();
+  data_ = nullptr;
+  parent_ = nullptr;
+  indexEpoch_ = 0;
+  widthStamp_ = 0;
+  maxWidth_ = 0;
+  index_ = -1;
+  position_ = -1;
+  visibleCount_ = 0;
+  size_ = 1;
+  offset_ = 0;
+  offsetsKnown_ = 0;
+  textWidth_ = kWidthUnknown;
+  expanded_ = false;
+  widthDirty_ = true;
 }
 
 void TOutlineNode::InsertAt(int position, TOutlineNode* node) {
@@ -770,16 +795,14 @@ void TCustomOutline::Delete(int index) {
   delete FindByIndexOrFail(index);
 }
 
-void TCustomOutline::Clear() { ClearItems(false); }
-
 // Frees every node, the root included, and starts again with a new root. The
 // root's destructor sees itself as the root: the nodes go without the
 // bookkeeping of a single removal, and the column width is left alone.
-void TCustomOutline::ClearItems(bool keepMemory) {
+void TCustomOutline::Clear() {
   cachedItem_ = selectedItem_ = nullptr;
   delete root_;
   root_ = nullptr;
-  pool_->Reset(keepMemory);
+  pool_->Reset();
   ResetRoot();
 }
 
@@ -790,11 +813,53 @@ void TCustomOutline::FullCollapse() {
 // ---------------------------------------------------------------------------
 // The text format
 
+// The nodes of the tree that a load replaces, handed out again in pre-order
+// for the items read. Loading over a tree of the same shape takes every node
+// back at its old place, with the memory of its text and child list: no node
+// is freed or made and no list grows. What no line took when the load ends, in
+// any way, is freed.
+class TCustomOutline::NodeRecycler {
+ public:
+  // Takes over the root's children; the root becomes a new root.
+  explicit NodeRecycler(TOutlineNode* root) : outline_(root->outline_) {
+    pending_.assign(root->children_.rbegin(), root->children_.rend());
+    root->ResetForReuse();
+  }
+  NodeRecycler(const NodeRecycler&) = delete;
+  NodeRecycler& operator=(const NodeRecycler&) = delete;
+  ~NodeRecycler() {
+    for (TOutlineNode* n : pending_) {
+      n->parent_ = nullptr;  // its old parent is reused or gone
+      delete n;
+    }
+  }
+
+  // A node with this text and nothing else, detached: a reused one or a new one.
+  TOutlineNode* Take(const char* text, size_t length) {
+    if (pending_.empty()) return new (*outline_) TOutlineNode(outline_, text, length);
+    TOutlineNode* n = pending_.back();
+    // What may throw comes first, while the node is still pending.
+    const size_t need = pending_.size() - 1 + n->children_.size();
+    if (need > pending_.capacity()) pending_.reserve(std::max(need, 2 * pending_.capacity()));
+    n->ReuseText(text, length);
+    pending_.pop_back();
+    pending_.insert(pending_.end(), n->children_.rbegin(), n->children_.rend());
+    n->ResetForReuse();
+    return n;
+  }
+
+ private:
+  TCustomOutline* outline_;
+  std::vector<TOutlineNode*> pending_;  // the next node to hand out last
+};
+
 void TCustomOutline::LoadFromStream(TStream& stream) {
-  // The old tree's memory takes the new one.
-  ClearItems(true);
+  cachedItem_ = selectedItem_ = root_;
+  NodeRecycler recycler(root_);
+  ++indexEpoch_;
+  ResetRoot();
   try {
-    ReadItems(stream);
+    ReadItems(stream, recycler);
   } catch (...) {
     // The items read before the failing line stay; their rows are counted so
     // that the tree stays consistent (the loaded items all collapsed).
@@ -805,7 +870,7 @@ void TCustomOutline::LoadFromStream(TStream& stream) {
   if (!ComponentState().Contains(csLoading)) TCustomOutline::Loaded();
 }
 
-void TCustomOutline::ReadItems(TStream& stream) {
+void TCustomOutline::ReadItems(TStream& stream, NodeRecycler& recycler) {
   // The last node read; it and every node above it are still open: a node's
   // subtree size is complete, and added to its parent's, when the loader
   // leaves it for a line that is not below it, or when loading ends in any way.
@@ -813,6 +878,10 @@ void TCustomOutline::ReadItems(TStream& stream) {
     TOutlineNode* current;
     TCustomOutline* outline;
     void Leave() {
+      // A reused child list much longer than the children read gives its
+      // memory back (a leaf keeps at most a few slots).
+      std::vector<TOutlineNode*>& children = current->children_;
+      if (children.capacity() > 2 * children.size() + 4) children.shrink_to_fit();
       current->parent_->size_ += current->size_;
       current = current->parent_;
     }
@@ -867,7 +936,7 @@ void TCustomOutline::ReadItems(TStream& stream) {
           chain.Leave();
         }
       }
-      std::unique_ptr<TOutlineNode> node(new (*this) TOutlineNode(this, buffer.data() + textStart, pos - textStart));
+      std::unique_ptr<TOutlineNode> node(recycler.Take(buffer.data() + textStart, pos - textStart));
       chain.current->AppendRaw(node.get());
       chain.current = node.release();
       previous = indent;

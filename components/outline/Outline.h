@@ -94,6 +94,11 @@ class TOutlineNode final : public TPersistent {
   void Changed();
   // Appends without any bookkeeping (the loader's fast path).
   void AppendRaw(TOutlineNode* node);
+  // The loader's reuse of a node of the tree it replaces: the new text (may
+  // throw, the node unchanged otherwise), then every other field as a new
+  // node has it, the child list emptied. Both keep their memory where it fits.
+  void ReuseText(const char* text, size_t length);
+  void ResetForReuse() noexcept;
   void InsertAt(int position, TOutlineNode* node);
   void RemoveAt(int position);
 
@@ -272,9 +277,9 @@ class TCustomOutline : public TCustomGrid {
   bool OwnerDrawing() const;
   bool HasFocus();
   class TextMeter;
+  class NodeRecycler;
   void InvalidateNode(TOutlineNode* node);
   TOutlineNode* NewNode();
-  void ClearItems(bool keepMemory);
   // Numbering.
   int Renumber(TOutlineNode* node);
   int OffsetOf(TOutlineNode* node);
@@ -315,7 +320,7 @@ class TCustomOutline : public TCustomGrid {
   void WidthNodeRemoving(TOutlineNode* parent, TOutlineNode* node);
   void WidthTextChanged(TOutlineNode* node);
   int AddLine(const std::string& line);
-  void ReadItems(TStream& stream);
+  void ReadItems(TStream& stream, NodeRecycler& recycler);
   // Drawing.
   void DrawTreeLines(TOutlineNode* node, const RECT& cell, int rowHeight);
   void DrawPictures(int x, const RECT& cell, int rowHeight, std::initializer_list<TBitmap*> pictures);

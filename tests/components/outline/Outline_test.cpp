@@ -462,6 +462,11 @@ TEST(OutlineText, ArbitraryInputEndsAsASoundTreeOrAnError) {
   std::mt19937 rng(20261208);
   const std::string alphabet = "ab \t\t\t\r\n\x1a";
   const std::string seeds[] = {"a\r\n\tb\r\n\t\tc\r\nd\r\n", "x\r\n\ty\r\n\t\tz\r\n\t\t\tw\r\n\tv\r\nu\r\n"};
+  // Every input is also loaded over the tree that the round before left, with
+  // some of its items expanded, selected, holding data and a long text: the
+  // result must be the tree that a new outline loads.
+  Fixture reused;
+  reused.o->SetScrollBars(ssBoth);
   for (int round = 0; round < 400; ++round) {
     std::string input;
     const int kind = round % 4;
@@ -495,6 +500,24 @@ TEST(OutlineText, ArbitraryInputEndsAsASoundTreeOrAnError) {
     const std::string error = OutlineErrorOf([&] { Load(*f.o, input); });
     EXPECT_TRUE(error == "" || error == "File load error" || error == "Line too long") << error;
     ASSERT_EQ(VerifyTree(*f.o), "");
+    const int before = reused.o->ItemCount();
+    for (int k = 0; k < 4 && before; ++k) {
+      TOutlineNode* n = reused.o->GetItem(1 + static_cast<int>(rng() % static_cast<unsigned>(before)));
+      n->SetData(n);
+      if (k == 0) n->SetText(std::string(200, 'T'));
+      n->NearestVisible()->ExpandAll();
+      reused.o->SetSelectedIndex(n->NearestVisible()->GetIndex());
+    }
+    EXPECT_EQ(OutlineErrorOf([&] { Load(*reused.o, input); }), error);
+    ASSERT_EQ(VerifyTree(*reused.o), "");
+    ASSERT_EQ(Lines(*reused.o), Lines(*f.o));
+    for (int i = 1; i <= reused.o->ItemCount(); ++i) {
+      TOutlineNode* n = reused.o->GetItem(i);
+      ASSERT_FALSE(n->Expanded() || n->Data()) << i;
+    }
+    EXPECT_EQ(reused.o->SelectedIndex(), f.o->SelectedIndex());
+    reused.o->AdjustScrollWidth();
+    EXPECT_EQ(reused.o->DefaultColWidth(), reused.o->RootNode()->MaxDisplayWidth(0));
     if (error.empty()) {
       // A loaded tree saves and loads back to the same items.
       const std::vector<std::string> lines = Lines(*f.o);
