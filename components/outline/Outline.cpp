@@ -98,6 +98,184 @@ class TOutlineNodePool {
   size_t live_ = 0;
 };
 
+// ===========================================================================
+// Child lists
+
+TOutlineNode* TOutlineChildList::operator[](size_t i) const {
+  if (blocks_.size() == 1) return blocks_[0]->nodes[i];
+  // The last block that starts at or before i.
+  const auto it = std::upper_bound(blocks_.begin(), blocks_.end(), i, [](size_t v, const std::unique_ptr<TOutlineChildBlock>& b) {
+    return v < static_cast<size_t>(b->start);
+  });
+  const TOutlineChildBlock& b = **(it - 1);
+  return b.nodes[i - static_cast<size_t>(b.start)];
+}
+
+TOutlineNode* TOutlineChildList::at(size_t i) const {
+  if (i >= size()) throw std::out_of_range("child position out of range");
+  return (*this)[i];
+}
+
+void TOutlineChildList::Renumber(size_t fromBlock) {
+  for (size_t j = fromBlock; j < blocks_.size(); ++j) {
+    TOutlineChildBlock& b = *blocks_[j];
+    b.index = static_cast<int>(j);
+    b.start = j == 0 ? 0 : blocks_[j - 1]->start + static_cast<int>(blocks_[j - 1]->nodes.size());
+  }
+}
+
+void TOutlineChildList::Changed(TOutlineChildBlock& block, size_t slot) {
+  block.offsetsKnown = std::min(block.offsetsKnown, static_cast<int>(slot));
+  block.widthDirty = true;
+  SumsChanged(block);
+}
+
+// An empty block put in at `at`; the caller renumbers the blocks.
+TOutlineChildBlock& TOutlineChildList::NewBlock(size_t at) {
+  blocks_.reserve(blocks_.size() + 1);
+  std::unique_ptr<TOutlineChildBlock> block = spare_ ? std::move(spare_) : std::make_unique<TOutlineChildBlock>();
+  TOutlineChildBlock& b = *block;
+  blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(at), std::move(block));  // cannot throw: reserved
+  prefixKnown_ = std::min(prefixKnown_, static_cast<int>(at));
+  return b;
+}
+
+void TOutlineChildList::insert(size_t position, TOutlineNode* node) {
+  const size_t count = size();
+  size_t b;
+  if (blocks_.empty() || (position == count && blocks_.back()->nodes.size() == kMaxBlock)) {
+    // A new block at the end rather than splitting a full one: appending fills blocks.
+    b = blocks_.size();
+    TOutlineChildBlock& fresh = NewBlock(b);
+    try {
+      fresh.nodes.reserve(std::min<size_t>(kMaxBlock, count + 1));
+    } catch (...) {
+      spare_ = std::move(blocks_[b]);
+      blocks_.pop_back();
+      throw;
+    }
+    Renumber(b);
+  } else if (position == count) {
+    b = blocks_.size() - 1;
+  } else {
+    const auto it = std::upper_bound(blocks_.begin(), blocks_.end(), position,
+                                     [](size_t v, const std::unique_ptr<TOutlineChildBlock>& x) { return v < static_cast<size_t>(x->start); });
+    b = static_cast<size_t>(it - blocks_.begin()) - 1;
+  }
+  TOutlineChildBlock* block = blocks_[b].get();
+  size_t slot = position - static_cast<size_t>(block->start);
+  if (block->nodes.size() == kMaxBlock) {
+    // Split: the second half moves to a new block after this one.
+    const size_t half = kMaxBlock / 2;
+    TOutlineChildBlock& next = NewBlock(b + 1);
+    try {
+      next.nodes.reserve(kMaxBlock);
+    } catch (...) {
+      spare_ = std::move(blocks_[b + 1]);
+      blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(b) + 1);
+      throw;
+    }
+    next.nodes.assign(block->nodes.begin() + static_cast<std::ptrdiff_t>(half), block->nodes.end());
+    block->nodes.resize(half);
+    next.expanded = 0;
+    for (size_t i = 0; i < next.nodes.size(); ++i) {
+      TOutlineNode* moved = next.nodes[i];
+      moved->block_ = &next;
+      moved->slot_ = static_cast<int>(i);
+      if (moved->expanded_) ++next.expanded;
+    }
+    block->expanded -= next.expanded;
+    next.offsetsKnown = 0;
+    Changed(*block, half);
+    Changed(next, 0);
+    Renumber(b);
+    if (slot > half) {
+      block = &next;
+      slot -= half;
+    }
+  }
+  block->nodes.insert(block->nodes.begin() + static_cast<std::ptrdiff_t>(slot), node);
+  node->block_ = block;
+  for (size_t i = slot; i < block->nodes.size(); ++i) block->nodes[i]->slot_ = static_cast<int>(i);
+  if (node->expanded_) ++block->expanded;
+  Changed(*block, slot);
+  for (size_t j = static_cast<size_t>(block->index) + 1; j < blocks_.size(); ++j) ++blocks_[j]->start;
+}
+
+void TOutlineChildList::push_back(TOutlineNode* node) {
+  if (blocks_.empty() || blocks_.back()->nodes.size() == kMaxBlock) return insert(size(), node);
+  TOutlineChildBlock& block = *blocks_.back();
+  block.nodes.push_back(node);
+  node->block_ = &block;
+  node->slot_ = static_cast<int>(block.nodes.size()) - 1;
+  if (node->expanded_) ++block.expanded;
+  Changed(block, block.nodes.size() - 1);
+}
+
+void TOutlineChildList::erase(size_t position) {
+  TOutlineNode* node = (*this)[position];
+  TOutlineChildBlock& block = *node->block_;
+  const size_t b = static_cast<size_t>(block.index);
+  const size_t slot = static_cast<size_t>(node->slot_);
+  if (node->expanded_) --block.expanded;
+  block.nodes.erase(block.nodes.begin() + static_cast<std::ptrdiff_t>(slot));
+  node->block_ = nullptr;
+  node->slot_ = -1;
+  if (block.nodes.empty()) {
+    blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(b));
+    prefixKnown_ = std::min(prefixKnown_, static_cast<int>(b));
+    Renumber(b);
+    return;
+  }
+  for (size_t i = slot; i < block.nodes.size(); ++i) block.nodes[i]->slot_ = static_cast<int>(i);
+  Changed(block, slot);
+  for (size_t j = b + 1; j < blocks_.size(); ++j) --blocks_[j]->start;
+}
+
+void TOutlineChildList::pop_back() { erase(size() - 1); }
+
+void TOutlineChildList::clear() {
+  if (!blocks_.empty() && !spare_) {
+    spare_ = std::move(blocks_.front());
+    spare_->nodes.clear();
+    *spare_ = TOutlineChildBlock{std::move(spare_->nodes)};
+  }
+  blocks_.clear();
+  prefixKnown_ = 0;
+}
+
+void TOutlineChildList::ReleaseSpare() {
+  if (empty()) spare_.reset();
+}
+
+void TOutlineChildList::EnsureSums(TOutlineChildBlock& block) {
+  if (block.sumsKnown) return;
+  int64_t sizes = 0, rows = 0;
+  for (const TOutlineNode* n : block.nodes) {
+    sizes += n->size_;
+    rows += 1 + int64_t{n->visibleCount_};
+  }
+  block.sizes = sizes;
+  block.rows = rows;
+  block.sumsKnown = true;
+}
+
+TOutlineChildBlock& TOutlineChildList::Prefix(int b) {
+  for (int j = prefixKnown_; j <= b; ++j) {
+    TOutlineChildBlock& cur = *blocks_[static_cast<size_t>(j)];
+    if (j == 0) {
+      cur.sizesBefore = cur.rowsBefore = 0;
+    } else {
+      TOutlineChildBlock& prev = *blocks_[static_cast<size_t>(j - 1)];
+      EnsureSums(prev);
+      cur.sizesBefore = prev.sizesBefore + prev.sizes;
+      cur.rowsBefore = prev.rowsBefore + prev.rows;
+    }
+  }
+  prefixKnown_ = std::max(prefixKnown_, b + 1);
+  return *blocks_[static_cast<size_t>(b)];
+}
+
 // Measures texts in the control's font, on the canvas while it paints and on a
 // memory device context (made on first use) otherwise.
 class TCustomOutline::TextMeter {
@@ -210,22 +388,28 @@ int TOutlineNode::GetIndex() {
   return outline_->Renumber(this);
 }
 
-bool TOutlineNode::IsLastChild() const {
-  return parent_ && position_ == static_cast<int>(parent_->children_.size()) - 1;
-}
+TOutlineNode* TOutlineNode::Child(int i) const { return children_.at(static_cast<size_t>(i)); }
+
+bool TOutlineNode::IsLastChild() const { return parent_ && parent_->children_.back() == this; }
 
 TOutlineNode* TOutlineNode::PrevSibling() const {
-  return parent_ && position_ > 0 ? parent_->children_[static_cast<size_t>(position_ - 1)] : nullptr;
+  if (!parent_) return nullptr;
+  if (slot_ > 0) return block_->nodes[static_cast<size_t>(slot_ - 1)];
+  if (block_->index == 0) return nullptr;
+  return parent_->children_.Blocks()[static_cast<size_t>(block_->index - 1)]->nodes.back();
 }
 
 TOutlineNode* TOutlineNode::NextSibling() const {
-  return parent_ && !IsLastChild() ? parent_->children_[static_cast<size_t>(position_ + 1)] : nullptr;
+  if (!parent_) return nullptr;
+  if (static_cast<size_t>(slot_) + 1 < block_->nodes.size()) return block_->nodes[static_cast<size_t>(slot_ + 1)];
+  const auto& blocks = parent_->children_.Blocks();
+  const size_t next = static_cast<size_t>(block_->index) + 1;
+  return next < blocks.size() ? blocks[next]->nodes.front() : nullptr;
 }
 
 void TOutlineNode::AppendRaw(TOutlineNode* node) {
   children_.push_back(node);
   node->parent_ = this;
-  node->position_ = static_cast<int>(children_.size()) - 1;
 }
 
 void TOutlineNode::ReuseText(const char* text, size_t length) {
@@ -244,32 +428,39 @@ void TOutlineNode::ResetForReuse() noexcept {
   widthStamp_ = 0;
   maxWidth_ = 0;
   index_ = -1;
-  position_ = -1;
+  block_ = nullptr;
+  slot_ = -1;
   visibleCount_ = 0;
   size_ = 1;
   offset_ = 0;
-  offsetsKnown_ = 0;
   textWidth_ = kWidthUnknown;
   expanded_ = false;
   widthDirty_ = true;
 }
 
 void TOutlineNode::InsertAt(int position, TOutlineNode* node) {
-  children_.insert(children_.begin() + position, node);
+  children_.insert(static_cast<size_t>(position), node);
   node->parent_ = this;
-  for (size_t i = static_cast<size_t>(position); i < children_.size(); ++i) children_[i]->position_ = static_cast<int>(i);
   outline_->ShapeChanged(this, position, node->size_);
 }
 
 void TOutlineNode::RemoveAt(int position) {
   const int size = children_[static_cast<size_t>(position)]->size_;
-  children_.erase(children_.begin() + position);
-  for (size_t i = static_cast<size_t>(position); i < children_.size(); ++i) children_[i]->position_ = static_cast<int>(i);
+  children_.erase(static_cast<size_t>(position));
   outline_->ShapeChanged(this, position, -size);
 }
 
 void TOutlineNode::AdjustVisibleCount(int delta) {
-  for (TOutlineNode* n = this; n && n->expanded_; n = n->parent_) n->visibleCount_ += delta;
+  for (TOutlineNode* n = this; n && n->expanded_; n = n->parent_) {
+    n->visibleCount_ += delta;
+    n->SumsChanged();
+  }
+}
+
+void TOutlineNode::SetExpandedFlag(bool value) {
+  if (expanded_ == value) return;
+  expanded_ = value;
+  if (block_) block_->expanded += value ? 1 : -1;
 }
 
 // Collapses the node and every expanded node below it. The expanded part of a
@@ -281,11 +472,14 @@ void TOutlineNode::CollapseSubtree() {
   while (!pending.empty()) {
     TOutlineNode* n = pending.back();
     pending.pop_back();
-    for (TOutlineNode* c : n->children_)
-      if (c->expanded_) pending.push_back(c);
+    for (const auto& block : n->children_.Blocks())
+      if (block->expanded)
+        for (TOutlineNode* c : block->nodes)
+          if (c->expanded_) pending.push_back(c);
     n->visibleCount_ = 0;
-    n->expanded_ = false;
-    n->widthDirty_ = true;
+    n->SumsChanged();
+    n->SetExpandedFlag(false);
+    TCustomOutline::MarkWidthDirty(n);
   }
   if (parent_) parent_->AdjustVisibleCount(-hidden);
 }
@@ -302,7 +496,7 @@ void TOutlineNode::SetExpanded(bool value) {
     outline_->Expand(GetIndex());
     if (expanded_) return;  // the handler expanded it already
     const auto width = outline_->WidthBefore(this);
-    expanded_ = true;
+    SetExpandedFlag(true);
     AdjustVisibleCount(ChildCount());
     outline_->WidthAfter(this, width);
   } else {
@@ -394,40 +588,38 @@ int TOutlineNode::MaxDisplayWidth(int width) {
   return width;
 }
 
+// Blocks whose rows lie wholly before the k-th are passed by their sums;
+// inside a block, a run of collapsed children counts one row each.
 TOutlineNode* TOutlineNode::FindVisible(int k) {
   TOutlineNode* n = this;
   for (;;) {
     if (k == 0) return n;
     if (k < 0 || k > n->visibleCount_) return nullptr;
-    const int count = n->ChildCount();
-    if (n->visibleCount_ == count) return n->children_[static_cast<size_t>(k - 1)];
-    int i = 0, passed = 0;
+    if (n->visibleCount_ == n->ChildCount()) return n->children_[static_cast<size_t>(k - 1)];
     TOutlineNode* next = nullptr;
-    while (i < count) {
-      int j = i;
-      while (j < count && !n->children_[static_cast<size_t>(j)]->expanded_) ++j;
-      if (j > i) {
-        if (j - i >= k) return n->children_[static_cast<size_t>(i + k - 1)];
-        k -= j - i;
+    for (const auto& block : n->children_.Blocks()) {
+      if (!block->expanded && k > static_cast<int>(block->nodes.size())) {
+        k -= static_cast<int>(block->nodes.size());
+        continue;
       }
-      if (j == count) return nullptr;  // counts out of step; never in a consistent tree
-      TOutlineNode* c = n->children_[static_cast<size_t>(j)];
-      const int b = c->visibleCount_ + 1;
-      passed += (j - i) + b;
-      if (b >= k) {
-        next = c;
-        k -= 1;
-        break;
+      TOutlineChildList::EnsureSums(*block);
+      if (k > block->rows) {
+        k -= static_cast<int>(block->rows);
+        continue;
       }
-      if (count - 1 - j == n->visibleCount_ - passed) {
-        const int at = j + (k - b);
-        return at < count ? n->children_[static_cast<size_t>(at)] : nullptr;
+      for (TOutlineNode* c : block->nodes) {
+        const int rows = 1 + c->visibleCount_;
+        if (k <= rows) {
+          next = c;
+          break;
+        }
+        k -= rows;
       }
-      k -= b;
-      i = j + 1;
+      break;
     }
-    if (!next) return nullptr;
+    if (!next) return nullptr;  // counts out of step; never in a consistent tree
     n = next;
+    k -= 1;
   }
 }
 
@@ -581,8 +773,8 @@ int TCustomOutline::CompareOrder(const TOutlineNode* a, const TOutlineNode* b) {
     b = b->parent_;
   }
   if (!a->parent_) return 3;
-  if (a->position_ < b->position_) return 0;
-  if (a->position_ > b->position_) return 2;
+  if (a->Position() < b->Position()) return 0;
+  if (a->Position() > b->Position()) return 2;
   return la > lb ? 2 : la == lb ? 1 : 0;
 }
 
@@ -601,40 +793,45 @@ int TCustomOutline::Renumber(TOutlineNode* node) {
   for (TOutlineNode* n = node; n != top; n = n->parent_) {
     n->index_ = k;
     n->indexEpoch_ = indexEpoch_;
-    k -= n->offset_;
+    k -= OffsetOf(n);
   }
   return index;
 }
 
-// One plus the sizes of the siblings before the node; the offsets of a child
-// list are filled in from the last one known up to the node asked for.
+// One plus the sizes of the siblings before the node: those of the blocks
+// before its block, summed per block, and those before it in its block, filled
+// in from the last one known up to the node.
 int TCustomOutline::OffsetOf(TOutlineNode* node) {
-  TOutlineNode* p = node->parent_;
-  int k = p->offsetsKnown_;
-  if (node->position_ >= k) {
+  TOutlineChildBlock& b = node->parent_->children_.Prefix(node->block_->index);
+  int k = b.offsetsKnown;
+  if (node->slot_ >= k) {
     int offset = 1;
     if (k > 0) {
-      const TOutlineNode* before = p->children_[static_cast<size_t>(k - 1)];
+      const TOutlineNode* before = b.nodes[static_cast<size_t>(k - 1)];
       offset = before->offset_ + before->size_;
     }
-    for (; k <= node->position_; ++k) {
-      TOutlineNode* c = p->children_[static_cast<size_t>(k)];
+    for (; k <= node->slot_; ++k) {
+      TOutlineNode* c = b.nodes[static_cast<size_t>(k)];
       c->offset_ = offset;
       offset += c->size_;
     }
-    p->offsetsKnown_ = k;
+    b.offsetsKnown = k;
   }
-  return node->offset_;
+  return static_cast<int>(b.sizesBefore + node->offset_);
 }
 
-// `delta` nodes joined (or left) `parent`'s children at `position`: the
-// subtree sizes on the way up change, and with them the offsets of every later
-// sibling on the way; every cached number may be stale.
-void TCustomOutline::ShapeChanged(TOutlineNode* parent, int position, int delta) {
-  parent->offsetsKnown_ = std::min(parent->offsetsKnown_, position);
+// `delta` nodes joined (or left) `parent`'s children at `position` (the child
+// list has marked its own sums): the subtree sizes on the way up change, and
+// with them the offsets of every later sibling on the way; every cached number
+// may be stale.
+void TCustomOutline::ShapeChanged(TOutlineNode* parent, int, int delta) {
   for (TOutlineNode* a = parent; a; a = a->parent_) {
     a->size_ += delta;
-    if (a->parent_) a->parent_->offsetsKnown_ = std::min(a->parent_->offsetsKnown_, a->position_ + 1);
+    if (a->parent_) {
+      TOutlineChildBlock& b = *a->block_;
+      b.offsetsKnown = std::min(b.offsetsKnown, a->slot_ + 1);
+      a->SumsChanged();
+    }
   }
   ++indexEpoch_;
 }
@@ -753,7 +950,7 @@ int TCustomOutline::AttachChild(TOutlineNode* parent, TOutlineNode* node) {
 // there is no target). The target's place is kept in the node, so no search by
 // number is needed to find it.
 int TCustomOutline::AttachBefore(TOutlineNode* parent, TOutlineNode* target, TOutlineNode* node) {
-  parent->InsertAt(target ? target->position_ : parent->ChildCount(), node);
+  parent->InsertAt(target ? target->Position() : parent->ChildCount(), node);
   parent->AdjustVisibleCount(node->visibleCount_ + 1);
   const int index = node->GetIndex();
   WidthNodeAdded(node);
@@ -763,7 +960,7 @@ int TCustomOutline::AttachBefore(TOutlineNode* parent, TOutlineNode* target, TOu
 
 void TCustomOutline::DetachChild(TOutlineNode* parent, TOutlineNode* node) {
   WidthNodeRemoving(parent, node);
-  parent->RemoveAt(node->position_);
+  parent->RemoveAt(node->Position());
   node->parent_ = nullptr;
   parent->AdjustVisibleCount(-(node->visibleCount_ + 1));
   if (!parent->HasChildren() && parent != root_) parent->SetExpanded(false);
@@ -830,6 +1027,7 @@ class TCustomOutline::NodeRecycler {
   ~NodeRecycler() {
     for (TOutlineNode* n : pending_) {
       n->parent_ = nullptr;  // its old parent is reused or gone
+      n->block_ = nullptr;
       delete n;
     }
   }
@@ -878,10 +1076,8 @@ void TCustomOutline::ReadItems(TStream& stream, NodeRecycler& recycler) {
     TOutlineNode* current;
     TCustomOutline* outline;
     void Leave() {
-      // A reused child list much longer than the children read gives its
-      // memory back (a leaf keeps at most a few slots).
-      std::vector<TOutlineNode*>& children = current->children_;
-      if (children.capacity() > 2 * children.size() + 4) children.shrink_to_fit();
+      // A reused node that has no children now keeps no memory for them.
+      current->children_.ReleaseSpare();
       current->parent_->size_ += current->size_;
       current = current->parent_;
     }
@@ -1035,11 +1231,17 @@ int TCustomOutline::RowOf(const TOutlineNode* node) const {
   for (; n->parent_; n = n->parent_) {
     const TOutlineNode* p = n->parent_;
     if (!p->expanded_) break;
-    count += 1;
-    for (int i = 0; i < n->position_; ++i) count += 1 + int64_t{p->children_[static_cast<size_t>(i)]->visibleCount_};
+    count += 1 + RowsBefore(n);
   }
   if (n != root_) count = 1 + int64_t{root_->visibleCount_};
   return static_cast<int>(count - 2);
+}
+
+int64_t TCustomOutline::RowsBefore(const TOutlineNode* node) const {
+  TOutlineChildBlock& b = node->parent_->children_.Prefix(node->block_->index);
+  int64_t rows = b.rowsBefore;
+  for (int i = 0; i < node->slot_; ++i) rows += 1 + int64_t{b.nodes[static_cast<size_t>(i)]->visibleCount_};
+  return rows;
 }
 
 void TCustomOutline::SelectRowOf(TOutlineNode* node) {
@@ -1183,7 +1385,7 @@ int64_t TCustomOutline::CachedTextWidth(TOutlineNode* node, TextMeter& meter) {
   if (node->widthStamp_ != widthStamp_) {
     node->widthStamp_ = widthStamp_;
     node->textWidth_ = kWidthUnknown;
-    node->widthDirty_ = true;
+    MarkWidthDirty(node);
   }
   if (node->textWidth_ == kWidthUnknown) node->textWidth_ = meter.Width(node->text_);
   return int64_t{node->textWidth_} + 1;
@@ -1199,25 +1401,38 @@ int64_t TCustomOutline::SubtreeWidth(TOutlineNode* node, TextMeter& meter) {
     return node->maxWidth_;
   }
   const int64_t rh = widthKey_.rowHeight;
+  // A block is measured again once every child in it is clean; a clean block
+  // is passed by its maximum.
   struct Frame {
     TOutlineNode* node;
-    size_t next;
+    size_t block;
+    size_t slot;
   };
-  std::vector<Frame> stack{{node, 0}};
+  std::vector<Frame> stack{{node, 0, 0}};
   while (!stack.empty()) {
     Frame& f = stack.back();
     TOutlineNode* n = f.node;
     if (n->expanded_) {
-      while (f.next < n->children_.size() && WidthClean(n->children_[f.next])) ++f.next;
-      if (f.next < n->children_.size()) {
-        TOutlineNode* c = n->children_[f.next++];
-        stack.push_back({c, 0});
+      const auto& blocks = n->children_.Blocks();
+      TOutlineNode* stale = nullptr;
+      for (; f.block < blocks.size(); ++f.block, f.slot = 0) {
+        TOutlineChildBlock& b = *blocks[f.block];
+        if (BlockWidthClean(b)) continue;
+        while (f.slot < b.nodes.size() && WidthClean(b.nodes[f.slot])) ++f.slot;
+        if (f.slot < b.nodes.size()) {
+          stale = b.nodes[f.slot++];
+          break;
+        }
+        BlockWidth(b);
+      }
+      if (stale) {
+        stack.push_back({stale, 0, 0});
         continue;
       }
     }
     int64_t widest = CachedTextWidth(n, meter);
     if (n->expanded_)
-      for (const TOutlineNode* c : n->children_) widest = std::max(widest, rh + c->maxWidth_);
+      for (const auto& b : n->children_.Blocks()) widest = std::max(widest, rh + b->maxWidth);
     n->maxWidth_ = widest;
     n->widthDirty_ = false;
     stack.pop_back();
@@ -1225,14 +1440,39 @@ int64_t TCustomOutline::SubtreeWidth(TOutlineNode* node, TextMeter& meter) {
   return node->maxWidth_;
 }
 
+// The widest of a block whose nodes are all clean.
+int64_t TCustomOutline::BlockWidth(TOutlineChildBlock& block) {
+  int64_t widest = INT64_MIN;
+  for (const TOutlineNode* c : block.nodes) widest = std::max(widest, c->maxWidth_);
+  block.maxWidth = widest;
+  block.widthStamp = widthStamp_;
+  block.widthDirty = false;
+  return widest;
+}
+
+// A clean node's maximum changed from oldWidth (counted: the block's maximum
+// included the old one): the block's maximum follows, or is marked stale where
+// the node may have been its widest.
+void TCustomOutline::BlockWidthChanged(TOutlineNode* node, bool counted, int64_t oldWidth) {
+  if (!node->block_) return;
+  TOutlineChildBlock& b = *node->block_;
+  if (!BlockWidthClean(b)) return;
+  if (!WidthClean(node) || !counted)
+    b.widthDirty = true;
+  else if (node->maxWidth_ >= b.maxWidth)
+    b.maxWidth = node->maxWidth_;
+  else if (oldWidth >= b.maxWidth)
+    b.widthDirty = true;
+}
+
 // An expanded parent's maximum counts its children's: when a child's goes
 // stale, so does the parent's, up to a collapsed node or one already stale.
 void TCustomOutline::WidthDirtyAbove(TOutlineNode* node) {
-  for (TOutlineNode* p = node->parent_; p && p->expanded_ && WidthClean(p); p = p->parent_) p->widthDirty_ = true;
+  for (TOutlineNode* p = node->parent_; p && p->expanded_ && WidthClean(p); p = p->parent_) MarkWidthDirty(p);
 }
 
 void TCustomOutline::WidthDirtyUp(TOutlineNode* node) {
-  node->widthDirty_ = true;
+  MarkWidthDirty(node);
   WidthDirtyAbove(node);
 }
 
@@ -1242,7 +1482,9 @@ void TCustomOutline::WidthDirtyUp(TOutlineNode* node) {
 // `counted` tells whether the parent's maximum included the node's old one.
 void TCustomOutline::PropagateWidth(TOutlineNode* node, bool counted, int64_t oldWidth) {
   const int64_t rh = widthKey_.rowHeight;
-  for (TOutlineNode* p = node->parent_; p && p->expanded_ && WidthClean(p); node = p, p = p->parent_) {
+  for (TOutlineNode* p = node->parent_; p; node = p, p = p->parent_) {
+    BlockWidthChanged(node, counted, oldWidth);
+    if (!p->expanded_ || !WidthClean(p)) return;
     const int64_t before = p->maxWidth_;
     const int64_t now = rh + node->maxWidth_;
     if (now > before)
@@ -1263,7 +1505,7 @@ TCustomOutline::WidthState TCustomOutline::WidthBefore(TOutlineNode* node) {
 // After the node's own maximum changed (it expanded or collapsed): measured at
 // once while the column follows the items, else only marked.
 void TCustomOutline::WidthAfter(TOutlineNode* node, WidthState before) {
-  node->widthDirty_ = true;
+  MarkWidthDirty(node);
   if (!before.clean || !EagerWidths()) return WidthDirtyAbove(node);
   MeasureSubtree(node);
   PropagateWidth(node, true, before.width);
@@ -1302,7 +1544,7 @@ void TCustomOutline::WidthTextChanged(TOutlineNode* node) {
   CheckWidthKey();
   const WidthState before{WidthClean(node), node->maxWidth_};
   node->textWidth_ = kWidthUnknown;
-  node->widthDirty_ = true;
+  MarkWidthDirty(node);
   if (!before.clean || node->expanded_ || !node->parent_ || !node->parent_->expanded_ || !EagerWidths())
     return WidthDirtyAbove(node);
   MeasureSubtree(node);

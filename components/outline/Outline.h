@@ -18,8 +18,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <new>
 #include <memory>
 #include <string>
@@ -30,8 +32,128 @@
 #include "Strings.h"
 
 class TCustomOutline;
+class TOutlineNode;
 class TOutlineNodePool;
 class TStream;
+
+// A run of consecutive children of one node, with sums that the outline keeps
+// per run, so that no operation walks a list of a million children whole.
+struct TOutlineChildBlock {
+  std::vector<TOutlineNode*> nodes;
+  int start = 0;  // position of nodes[0] among all the children
+  int index = 0;  // place in the list of blocks
+  // Nodes before this place have their offset_ (within the block) right.
+  int offsetsKnown = 0;
+  // Nodes that are expanded.
+  int expanded = 0;
+  // The sums over the nodes are right while sumsKnown is set; the sums over
+  // the blocks before are right while index < the list's prefixKnown.
+  bool sumsKnown = false;
+  int64_t sizes = 0;  // subtree sizes
+  int64_t rows = 0;   // one plus the visible count of each node
+  int64_t sizesBefore = 0;
+  int64_t rowsBefore = 0;
+  // The widest maxWidth_ of the nodes, right while widthStamp is the outline's
+  // width stamp and widthDirty is clear.
+  uint64_t widthStamp = 0;
+  bool widthDirty = true;
+  int64_t maxWidth = 0;
+};
+
+// The children of a node in blocks of at most kMaxBlock: inserting or removing
+// a child moves at most a block's entries and the small table of blocks. Every
+// block holds at least one node. Indexing finds the block by binary search.
+class TOutlineChildList {
+ public:
+  static constexpr size_t kMaxBlock = 128;
+
+  class iterator {
+   public:
+    using iterator_category = std::bidirectional_iterator_tag;
+    using value_type = TOutlineNode*;
+    using difference_type = std::ptrdiff_t;
+    using pointer = TOutlineNode* const*;
+    using reference = TOutlineNode*;
+    iterator() = default;
+    iterator(const TOutlineChildList* list, size_t block, size_t slot) : list_(list), block_(block), slot_(slot) {}
+    TOutlineNode* operator*() const { return list_->blocks_[block_]->nodes[slot_]; }
+    iterator& operator++() {
+      if (++slot_ == list_->blocks_[block_]->nodes.size()) {
+        ++block_;
+        slot_ = 0;
+      }
+      return *this;
+    }
+    iterator& operator--() {
+      if (slot_ == 0)
+        slot_ = list_->blocks_[--block_]->nodes.size() - 1;
+      else
+        --slot_;
+      return *this;
+    }
+    iterator operator++(int) {
+      iterator old = *this;
+      ++*this;
+      return old;
+    }
+    iterator operator--(int) {
+      iterator old = *this;
+      --*this;
+      return old;
+    }
+    bool operator==(const iterator& o) const { return block_ == o.block_ && slot_ == o.slot_; }
+
+   private:
+    const TOutlineChildList* list_ = nullptr;
+    size_t block_ = 0;
+    size_t slot_ = 0;
+  };
+  using reverse_iterator = std::reverse_iterator<iterator>;
+
+  TOutlineChildList() = default;
+  TOutlineChildList(const TOutlineChildList&) = delete;
+  TOutlineChildList& operator=(const TOutlineChildList&) = delete;
+
+  size_t size() const { return blocks_.empty() ? 0 : static_cast<size_t>(blocks_.back()->start) + blocks_.back()->nodes.size(); }
+  bool empty() const { return blocks_.empty(); }
+  TOutlineNode* operator[](size_t i) const;
+  TOutlineNode* at(size_t i) const;
+  TOutlineNode* front() const { return blocks_.front()->nodes.front(); }
+  TOutlineNode* back() const { return blocks_.back()->nodes.back(); }
+  iterator begin() const { return {this, 0, 0}; }
+  iterator end() const { return {this, blocks_.size(), 0}; }
+  reverse_iterator rbegin() const { return reverse_iterator(end()); }
+  reverse_iterator rend() const { return reverse_iterator(begin()); }
+  const std::vector<std::unique_ptr<TOutlineChildBlock>>& Blocks() const { return blocks_; }
+
+  // Each of these keeps the nodes' block_ and slot_, the blocks' starts and
+  // indexes, and marks the sums of the block changed as stale.
+  void insert(size_t position, TOutlineNode* node);
+  void push_back(TOutlineNode* node);
+  void erase(size_t position);
+  void pop_back();
+  // Keeps the first block's memory for the next children.
+  void clear();
+  // Gives that memory back while the list is empty.
+  void ReleaseSpare();
+
+  // The sums of the blocks before block `b` (and the block's own sums).
+  TOutlineChildBlock& Prefix(int b);
+  static void EnsureSums(TOutlineChildBlock& block);
+  // A node's subtree size or visible count changed.
+  void SumsChanged(TOutlineChildBlock& block) {
+    block.sumsKnown = false;
+    prefixKnown_ = std::min(prefixKnown_, block.index + 1);
+  }
+
+ private:
+  TOutlineChildBlock& NewBlock(size_t at);
+  void Changed(TOutlineChildBlock& block, size_t slot);
+  void Renumber(size_t fromBlock);
+  std::vector<std::unique_ptr<TOutlineChildBlock>> blocks_;
+  std::unique_ptr<TOutlineChildBlock> spare_;
+  int prefixKnown_ = 0;
+};
 
 class TOutlineNode final : public TPersistent {
   ZX_CLASS(TOutlineNode, TPersistent)
@@ -62,7 +184,7 @@ class TOutlineNode final : public TPersistent {
   int Level() const;
   int GetIndex();
   int ChildCount() const { return static_cast<int>(children_.size()); }
-  TOutlineNode* Child(int i) const { return children_.at(static_cast<size_t>(i)); }
+  TOutlineNode* Child(int i) const;
   bool HasChildren() const { return !children_.empty(); }
   std::string Path() const;
   int FirstChildIndex();
@@ -77,19 +199,26 @@ class TOutlineNode final : public TPersistent {
   // Counts rows in pre-order up to x over expanded nodes; see CountRowsTo's use in RowOf.
   bool CountRowsTo(const TOutlineNode* x, int& count);
   // Position in the parent's child list (-1 for the root).
-  int Position() const { return position_; }
+  int Position() const { return block_ ? block_->start + slot_ : -1; }
   bool IsLastChild() const;
   TOutlineNode* PrevSibling() const;
   TOutlineNode* NextSibling() const;
 
  private:
   friend class TCustomOutline;
+  friend class TOutlineChildList;
   // Nodes are made only by their outline, in its pool.
   TOutlineNode(TCustomOutline* owner, const char* text, size_t length);
   static void* operator new(size_t size, TCustomOutline& outline);
   static void operator delete(void* slot, TCustomOutline& outline);
   static void* operator new(size_t) = delete;
   void AdjustVisibleCount(int delta);
+  // Sets expanded_, keeping the count of expanded nodes of its block.
+  void SetExpandedFlag(bool value);
+  // Marks the sums of the node's block stale after its size or visible count changed.
+  void SumsChanged() {
+    if (parent_) parent_->children_.SumsChanged(*block_);
+  }
   void CollapseSubtree();
   void Changed();
   // Appends without any bookkeeping (the loader's fast path).
@@ -102,7 +231,7 @@ class TOutlineNode final : public TPersistent {
   void InsertAt(int position, TOutlineNode* node);
   void RemoveAt(int position);
 
-  std::vector<TOutlineNode*> children_;
+  TOutlineChildList children_;
   std::string text_;
   void* data_ = nullptr;
   TOutlineNode* parent_ = nullptr;
@@ -116,14 +245,15 @@ class TOutlineNode final : public TPersistent {
   // the level counted from this node; only the node itself when collapsed.
   int64_t maxWidth_ = 0;
   int index_ = -1;
-  int position_ = -1;
+  // The block of the parent's children that holds the node, and its place there.
+  TOutlineChildBlock* block_ = nullptr;
+  int slot_ = -1;
   int visibleCount_ = 0;
   // Nodes in the subtree, the node included.
   int size_ = 1;
-  // index_ minus the parent's index_; right while position_ < the parent's offsetsKnown_.
+  // One plus the subtree sizes of the nodes before it in its block; right
+  // while slot_ < the block's offsetsKnown.
   int offset_ = 0;
-  // The children before this position have the right offset_.
-  int offsetsKnown_ = 0;
   // The canvas text width of text_, INT32_MIN while unknown.
   int textWidth_ = INT32_MIN;
   bool expanded_ = false;
@@ -283,6 +413,8 @@ class TCustomOutline : public TCustomGrid {
   // Numbering.
   int Renumber(TOutlineNode* node);
   int OffsetOf(TOutlineNode* node);
+  // Rows that the siblings before the node take.
+  int64_t RowsBefore(const TOutlineNode* node) const;
   // Subtree sizes and sibling offsets after `delta` nodes joined (or left)
   // `parent`'s children at `position`.
   void ShapeChanged(TOutlineNode* parent, int position, int delta);
@@ -312,6 +444,14 @@ class TCustomOutline : public TCustomGrid {
   int64_t SubtreeWidth(TOutlineNode* node, TextMeter& meter);
   void MeasureSubtree(TOutlineNode* node);
   void WidthDirtyAbove(TOutlineNode* node);
+  // Marks a node's maximum stale, and with it its block's.
+  static void MarkWidthDirty(TOutlineNode* node) {
+    node->widthDirty_ = true;
+    if (node->block_) node->block_->widthDirty = true;
+  }
+  bool BlockWidthClean(const TOutlineChildBlock& block) const { return block.widthStamp == widthStamp_ && !block.widthDirty; }
+  void BlockWidthChanged(TOutlineNode* node, bool counted, int64_t oldWidth);
+  int64_t BlockWidth(TOutlineChildBlock& block);
   void WidthDirtyUp(TOutlineNode* node);
   void PropagateWidth(TOutlineNode* node, bool counted, int64_t oldWidth);
   WidthState WidthBefore(TOutlineNode* node);

@@ -59,9 +59,10 @@ inline std::string VerifyTree(TCustomOutline& o) {
   // also for items that no row shows.
   for (TOutlineNode* n : order) {
     int walked = 0;
-    root->CountRowsTo(n, walked);
+    const bool shown = root->CountRowsTo(n, walked);
     if (o.RowOf(n) != walked - 2)
       return "row of '" + n->Text() + "' is " + std::to_string(o.RowOf(n)) + ", expected " + std::to_string(walked - 2);
+    if (shown && root->FindVisible(walked - 1) != n) return "FindVisible misses '" + n->Text() + "'";
   }
   if (o.RowCount() != root->VisibleCount()) return "row count " + std::to_string(o.RowCount());
   return "";
