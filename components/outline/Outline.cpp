@@ -124,9 +124,9 @@ void TOutlineChildList::Renumber(size_t fromBlock) {
   }
 }
 
-void TOutlineChildList::Changed(TOutlineChildBlock& block, size_t slot) {
+void TOutlineChildList::Changed(TOutlineChildBlock& block, size_t slot, bool widths) {
   block.offsetsKnown = std::min(block.offsetsKnown, static_cast<int>(slot));
-  block.widthDirty = true;
+  if (widths) block.widthDirty = true;
   SumsChanged(block);
 }
 
@@ -198,7 +198,8 @@ void TOutlineChildList::insert(size_t position, TOutlineNode* node) {
   node->block_ = block;
   for (size_t i = slot; i < block->nodes.size(); ++i) block->nodes[i]->slot_ = static_cast<int>(i);
   if (node->expanded_) ++block->expanded;
-  Changed(*block, slot);
+  // The outline takes the new node into the block's widest (or marks it).
+  Changed(*block, slot, false);
   for (size_t j = static_cast<size_t>(block->index) + 1; j < blocks_.size(); ++j) ++blocks_[j]->start;
 }
 
@@ -1385,7 +1386,8 @@ int64_t TCustomOutline::CachedTextWidth(TOutlineNode* node, TextMeter& meter) {
   if (node->widthStamp_ != widthStamp_) {
     node->widthStamp_ = widthStamp_;
     node->textWidth_ = kWidthUnknown;
-    MarkWidthDirty(node);
+    // The node is measured now; its block, if clean, takes it in afterwards.
+    node->widthDirty_ = true;
   }
   if (node->textWidth_ == kWidthUnknown) node->textWidth_ = meter.Width(node->text_);
   return int64_t{node->textWidth_} + 1;
@@ -1450,18 +1452,22 @@ int64_t TCustomOutline::BlockWidth(TOutlineChildBlock& block) {
   return widest;
 }
 
-// A clean node's maximum changed from oldWidth (counted: the block's maximum
-// included the old one): the block's maximum follows, or is marked stale where
-// the node may have been its widest.
+// A node's maximum changed from oldWidth (counted: the block's maximum
+// included the old one; else the node is new in the block): the block's
+// maximum follows, or is marked stale where the node may have been its widest.
 void TCustomOutline::BlockWidthChanged(TOutlineNode* node, bool counted, int64_t oldWidth) {
   if (!node->block_) return;
   TOutlineChildBlock& b = *node->block_;
-  if (!BlockWidthClean(b)) return;
-  if (!WidthClean(node) || !counted)
+  if (!BlockWidthClean(b)) {
+    // A block that the node alone fills (one just made for it) is measured with it.
+    if (b.nodes.size() == 1 && WidthClean(node)) BlockWidth(b);
+    return;
+  }
+  if (!WidthClean(node))
     b.widthDirty = true;
   else if (node->maxWidth_ >= b.maxWidth)
     b.maxWidth = node->maxWidth_;
-  else if (oldWidth >= b.maxWidth)
+  else if (counted && oldWidth >= b.maxWidth)
     b.widthDirty = true;
 }
 
@@ -1523,12 +1529,22 @@ void TCustomOutline::MeasureSubtree(TOutlineNode* node) {
   }
 }
 
+// The child list left the block's widest as it was: it takes the new node in
+// once measured, else is marked stale.
 void TCustomOutline::WidthNodeAdded(TOutlineNode* node) {
   TOutlineNode* p = node->parent_;
-  if (!p->expanded_) return;  // hidden: the parent's maximum covers itself alone
+  TOutlineChildBlock& block = *node->block_;
+  if (!p->expanded_) {
+    // Hidden: the parent's maximum covers the parent alone.
+    block.widthDirty = true;
+    return;
+  }
   CheckWidthKey();
-  if (!WidthClean(p)) return;
-  if (!EagerWidths()) return WidthDirtyAbove(node);
+  if (!WidthClean(p) || !EagerWidths()) {
+    block.widthDirty = true;
+    if (WidthClean(p)) WidthDirtyAbove(node);
+    return;
+  }
   MeasureSubtree(node);
   PropagateWidth(node, false, 0);
 }

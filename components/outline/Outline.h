@@ -148,7 +148,7 @@ class TOutlineChildList {
 
  private:
   TOutlineChildBlock& NewBlock(size_t at);
-  void Changed(TOutlineChildBlock& block, size_t slot);
+  void Changed(TOutlineChildBlock& block, size_t slot, bool widths = true);
   void Renumber(size_t fromBlock);
   std::vector<std::unique_ptr<TOutlineChildBlock>> blocks_;
   std::unique_ptr<TOutlineChildBlock> spare_;

@@ -237,6 +237,61 @@ TEST(OutlineItems, ColumnWidthStaysTheWidestVisibleItemThroughEveryChange) {
   }
 }
 
+// Long child lists are kept in blocks that each remember their widest item:
+// edits that add, remove, rename, show and hide items in them, with the column
+// following every change, must leave the column as wide as the widest item.
+TEST(OutlineItems, ColumnWidthOverLongChildLists) {
+  Fixture f;
+  TCustomOutline& o = *f.o;
+  o.SetScrollBars(ssBoth);
+  Ref unused;
+  AddLongLists(o, unused);
+  o.GetItem(1)->Expand();
+  std::mt19937 rng(99);
+  for (int step = 0; step < 600; ++step) {
+    const int count = o.ItemCount();
+    const int i = 1 + static_cast<int>(rng() % static_cast<unsigned>(count));
+    const std::string text(1 + rng() % 30, "iWm"[rng() % 3]);
+    const int op = static_cast<int>(rng() % 10);
+    SCOPED_TRACE("step " + std::to_string(step) + " op " + std::to_string(op) + " item " + std::to_string(i));
+    if (op >= 8) {
+      // The widest shown item shrinks or goes: the column falls back to the
+      // next widest, wherever that one is kept.
+      TOutlineNode* widest = nullptr;
+      for (int r = 1; r <= o.RootNode()->VisibleCount(); ++r) {
+        TOutlineNode* n = o.RootNode()->FindVisible(r);
+        if (!widest || n->DisplayWidth() > widest->DisplayWidth()) widest = n;
+      }
+      if (op == 8)
+        widest->SetText("i");
+      else if (widest->GetIndex() != 1)
+        o.Delete(widest->GetIndex());
+    } else if (op == 0) {
+      o.AddChild(rng() % 2 ? 0 : 1, text);
+    } else if (op == 1) {
+      o.InsertBefore(i, text);
+    } else if (op == 2 && count > 2) {
+      o.Delete(i == 1 ? 2 : i);
+    } else if (op == 3 || op == 4) {
+      o.GetItem(i)->SetText(text);
+    } else if (op == 5) {
+      TOutlineNode* n = o.GetItem(i);
+      if (n->Parent()->Expanded()) n->SetExpanded(!n->Expanded());
+    } else if (op == 6) {
+      o.AddChild(i, text);
+    } else {
+      o.GetItem(1)->SetExpanded(!o.GetItem(1)->Expanded());
+    }
+    // Compared every third step, so that edits also meet maxima left stale
+    // by the ones before.
+    if (step % 3 != 2) continue;
+    o.AdjustScrollWidth();
+    ASSERT_EQ(o.DefaultColWidth(), o.RootNode()->MaxDisplayWidth(0));
+  }
+  EXPECT_EQ(VerifyTree(o), "");
+  EXPECT_EQ(f.errors.count, 0) << f.errors.text;
+}
+
 TEST(OutlineItems, CompareOrderAndRows) {
   Fixture f;
   BuildSmall(*f.o);
