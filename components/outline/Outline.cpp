@@ -22,6 +22,22 @@ constexpr size_t kBufferSize = 4096;
 constexpr char kEndOfFile = 26;
 constexpr int kWidthUnknown = INT32_MIN;
 
+// Copies n bytes; the short texts of a load without a library call (two
+// fixed-size moves that may overlap, each within both ranges).
+void CopyShort(char* to, const char* from, size_t n) {
+  if (n > 16) {
+    std::memcpy(to, from, n);
+  } else if (n >= 8) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + n - 8, from + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + n - 4, from + n - 4, 4);
+  } else {
+    for (size_t i = 0; i < n; ++i) to[i] = from[i];
+  }
+}
+
 // The first CR or byte 26 in [pos, end), or end: eight bytes at a time, then
 // byte by byte. In a word, a byte that matches makes its own top bit the
 // lowest one set by the zero-byte test (a borrow only reaches higher bytes).
@@ -415,10 +431,14 @@ void TOutlineNode::AppendRaw(TOutlineNode* node) {
 
 void TOutlineNode::ReuseText(const char* text, size_t length) {
   // A text much longer than the new one gives its memory back.
-  if (text_.capacity() > 2 * length + 32)
+  if (text_.capacity() > 2 * length + 32) {
     std::string(text, length).swap(text_);
-  else
-    text_.assign(text, length);
+  } else {
+    // In place: the general assignment guards against the source lying in
+    // the string itself, which it never does here.
+    text_.resize(length);
+    CopyShort(text_.data(), text, length);
+  }
 }
 
 void TOutlineNode::ResetForReuse() noexcept {
