@@ -5,16 +5,20 @@
 // (collapsed parts included), starting at 1; the invisible root is 0. Numbers
 // are cached in the nodes and worked out lazily: every node knows the size of
 // its subtree, so a node's number is its parent's number plus one plus the
-// sizes of the siblings before it. Those sibling offsets are cached per child
-// list and kept from the first changed place on; any change of the tree's
-// shape makes the cached numbers stale at once (one counter), and a number
-// asked for afterwards climbs only to the nearest ancestor still numbered. A
-// second count per node, the visible descendants, maps grid rows to nodes
-// without walking collapsed parts.
+// sizes of the siblings before it. A child list is kept in blocks of at most
+// 128 children; each block keeps the sums of its children's subtree sizes and
+// rows and the sums over the blocks before it, and each child its offset within
+// its block, all refreshed only from the first changed place on, so that no
+// operation walks a long list whole. Any change of the tree's shape makes the
+// cached numbers stale at once (one counter), and a number asked for
+// afterwards climbs only to the nearest ancestor still numbered. A second count
+// per node, the visible descendants, maps grid rows to nodes without walking
+// collapsed parts.
 //
 // Nodes live in a pool owned by their outline; `delete` on a node returns it
-// there. The column width is kept as a maximum per subtree over the visible
-// items, refreshed only where something changed.
+// there, and a load reuses the nodes of the tree it replaces. The column width
+// is kept as a maximum per subtree (and per block) over the visible items,
+// refreshed only where something changed.
 
 #include <windows.h>
 
