@@ -31,6 +31,8 @@ inline std::string VerifyTree(TCustomOutline& o) {
       TOutlineNode* c = n->Child(i);
       if (c->Parent() != n) return "parent link of " + c->Text();
       if (c->Position() != i) return "position of " + c->Text();
+      if (c->PrevSibling() != (i > 0 ? n->Child(i - 1) : nullptr)) return "previous sibling of " + c->Text();
+      if (c->NextSibling() != (i + 1 < n->ChildCount() ? n->Child(i + 1) : nullptr)) return "next sibling of " + c->Text();
       if (c->Expanded() && !n->Expanded()) return "expanded below collapsed: " + c->Text();
       pending.push_back(c);
     }

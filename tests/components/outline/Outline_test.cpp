@@ -102,7 +102,7 @@ TEST(OutlineItems, InsertionModesPlaceAndNumberItems) {
 // Fills the outline and the plain tree with two long child lists (the top
 // level and the first item's), so that edits split, empty and renumber the
 // blocks that long lists are kept in.
-void AddLongLists(TCustomOutline& o, Ref& ref) {
+static void AddLongLists(TCustomOutline& o, Ref& ref) {
   for (int k = 0; k < 300; ++k) {
     o.AddChild(0, "w" + std::to_string(k));
     ref.children.push_back({"w" + std::to_string(k), {}});
@@ -320,6 +320,17 @@ TEST(OutlineItems, CompareOrderAndRows) {
     EXPECT_EQ(f.o->RowOf(n), r);
   }
   EXPECT_EQ(root->FindVisible(0), root);
+  // In a long list, a child that was expanded when its parent collapsed takes
+  // one row again when the parent comes back: the rows of later items follow.
+  Fixture g;
+  Ref unused;
+  AddLongLists(*g.o, unused);
+  for (int k = 0; k < 5; ++k) g.o->AddChild(2, "x");
+  g.o->GetItem(1)->Expand();
+  g.o->GetItem(2)->Expand();
+  g.o->GetItem(1)->Collapse();
+  g.o->GetItem(1)->Expand();
+  EXPECT_EQ(VerifyTree(*g.o), "");
 }
 
 TEST(OutlineItems, ExpandingCollapsingAndTheirEvents) {
