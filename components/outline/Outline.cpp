@@ -117,13 +117,16 @@ class TOutlineNodePool {
 // ===========================================================================
 // Child lists
 
+size_t TOutlineChildList::BlockAt(size_t position) const {
+  if (blocks_.size() == 1) return 0;
+  // The last block that starts at or before the position.
+  const auto it = std::upper_bound(blocks_.begin(), blocks_.end(), position,
+                                   [](size_t v, const std::unique_ptr<TOutlineChildBlock>& b) { return v < static_cast<size_t>(b->start); });
+  return static_cast<size_t>(it - blocks_.begin()) - 1;
+}
+
 TOutlineNode* TOutlineChildList::operator[](size_t i) const {
-  if (blocks_.size() == 1) return blocks_[0]->nodes[i];
-  // The last block that starts at or before i.
-  const auto it = std::upper_bound(blocks_.begin(), blocks_.end(), i, [](size_t v, const std::unique_ptr<TOutlineChildBlock>& b) {
-    return v < static_cast<size_t>(b->start);
-  });
-  const TOutlineChildBlock& b = **(it - 1);
+  const TOutlineChildBlock& b = *blocks_[BlockAt(i)];
   return b.nodes[i - static_cast<size_t>(b.start)];
 }
 
@@ -146,10 +149,12 @@ void TOutlineChildList::Changed(TOutlineChildBlock& block, size_t slot, bool wid
   SumsChanged(block);
 }
 
-// An empty block put in at `at`; the caller renumbers the blocks.
-TOutlineChildBlock& TOutlineChildList::NewBlock(size_t at) {
-  blocks_.reserve(blocks_.size() + 1);
+// An empty block with room for `capacity` nodes put in at `at`; the caller
+// renumbers the blocks. What may throw comes before the block joins the list.
+TOutlineChildBlock& TOutlineChildList::NewBlock(size_t at, size_t capacity) {
   std::unique_ptr<TOutlineChildBlock> block = spare_ ? std::move(spare_) : std::make_unique<TOutlineChildBlock>();
+  block->nodes.reserve(capacity);
+  blocks_.reserve(blocks_.size() + 1);
   TOutlineChildBlock& b = *block;
   blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(at), std::move(block));  // cannot throw: reserved
   prefixKnown_ = std::min(prefixKnown_, static_cast<int>(at));
@@ -162,35 +167,19 @@ void TOutlineChildList::insert(size_t position, TOutlineNode* node) {
   if (blocks_.empty() || (position == count && blocks_.back()->nodes.size() == kMaxBlock)) {
     // A new block at the end rather than splitting a full one: appending fills blocks.
     b = blocks_.size();
-    TOutlineChildBlock& fresh = NewBlock(b);
-    try {
-      fresh.nodes.reserve(std::min<size_t>(kMaxBlock, count + 1));
-    } catch (...) {
-      spare_ = std::move(blocks_[b]);
-      blocks_.pop_back();
-      throw;
-    }
+    NewBlock(b, std::min<size_t>(kMaxBlock, count + 1));
     Renumber(b);
   } else if (position == count) {
     b = blocks_.size() - 1;
   } else {
-    const auto it = std::upper_bound(blocks_.begin(), blocks_.end(), position,
-                                     [](size_t v, const std::unique_ptr<TOutlineChildBlock>& x) { return v < static_cast<size_t>(x->start); });
-    b = static_cast<size_t>(it - blocks_.begin()) - 1;
+    b = BlockAt(position);
   }
   TOutlineChildBlock* block = blocks_[b].get();
   size_t slot = position - static_cast<size_t>(block->start);
   if (block->nodes.size() == kMaxBlock) {
     // Split: the second half moves to a new block after this one.
     const size_t half = kMaxBlock / 2;
-    TOutlineChildBlock& next = NewBlock(b + 1);
-    try {
-      next.nodes.reserve(kMaxBlock);
-    } catch (...) {
-      spare_ = std::move(blocks_[b + 1]);
-      blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(b) + 1);
-      throw;
-    }
+    TOutlineChildBlock& next = NewBlock(b + 1, kMaxBlock);
     next.nodes.assign(block->nodes.begin() + static_cast<std::ptrdiff_t>(half), block->nodes.end());
     block->nodes.resize(half);
     next.expanded = 0;
@@ -201,7 +190,6 @@ void TOutlineChildList::insert(size_t position, TOutlineNode* node) {
       if (moved->expanded_) ++next.expanded;
     }
     block->expanded -= next.expanded;
-    next.offsetsKnown = 0;
     Changed(*block, half);
     Changed(next, 0);
     Renumber(b);
@@ -210,23 +198,27 @@ void TOutlineChildList::insert(size_t position, TOutlineNode* node) {
       slot -= half;
     }
   }
-  block->nodes.insert(block->nodes.begin() + static_cast<std::ptrdiff_t>(slot), node);
-  node->block_ = block;
-  for (size_t i = slot; i < block->nodes.size(); ++i) block->nodes[i]->slot_ = static_cast<int>(i);
-  if (node->expanded_) ++block->expanded;
-  // The outline takes the new node into the block's widest (or marks it).
-  Changed(*block, slot, false);
+  Place(*block, slot, node);
   for (size_t j = static_cast<size_t>(block->index) + 1; j < blocks_.size(); ++j) ++blocks_[j]->start;
 }
 
+void TOutlineChildList::Place(TOutlineChildBlock& block, size_t slot, TOutlineNode* node) {
+  if (slot == block.nodes.size())
+    block.nodes.push_back(node);
+  else
+    block.nodes.insert(block.nodes.begin() + static_cast<std::ptrdiff_t>(slot), node);
+  node->block_ = &block;
+  for (size_t i = slot; i < block.nodes.size(); ++i) block.nodes[i]->slot_ = static_cast<int>(i);
+  if (node->expanded_) ++block.expanded;
+  // The outline takes the new node into the block's widest (or marks it).
+  Changed(block, slot, false);
+}
+
+// Appending to the last block is the loader's path for every item: it skips
+// the search for the block and the shift of the later blocks' starts.
 void TOutlineChildList::push_back(TOutlineNode* node) {
   if (blocks_.empty() || blocks_.back()->nodes.size() == kMaxBlock) return insert(size(), node);
-  TOutlineChildBlock& block = *blocks_.back();
-  block.nodes.push_back(node);
-  node->block_ = &block;
-  node->slot_ = static_cast<int>(block.nodes.size()) - 1;
-  if (node->expanded_) ++block.expanded;
-  Changed(block, block.nodes.size() - 1);
+  Place(*blocks_.back(), blocks_.back()->nodes.size(), node);
 }
 
 void TOutlineChildList::erase(size_t position) {
@@ -462,13 +454,13 @@ void TOutlineNode::ResetForReuse() noexcept {
 void TOutlineNode::InsertAt(int position, TOutlineNode* node) {
   children_.insert(static_cast<size_t>(position), node);
   node->parent_ = this;
-  outline_->ShapeChanged(this, position, node->size_);
+  outline_->ShapeChanged(this, node->size_);
 }
 
 void TOutlineNode::RemoveAt(int position) {
   const int size = children_[static_cast<size_t>(position)]->size_;
   children_.erase(static_cast<size_t>(position));
-  outline_->ShapeChanged(this, position, -size);
+  outline_->ShapeChanged(this, -size);
 }
 
 void TOutlineNode::AdjustVisibleCount(int delta) {
@@ -841,11 +833,11 @@ int TCustomOutline::OffsetOf(TOutlineNode* node) {
   return static_cast<int>(b.sizesBefore + node->offset_);
 }
 
-// `delta` nodes joined (or left) `parent`'s children at `position` (the child
-// list has marked its own sums): the subtree sizes on the way up change, and
-// with them the offsets of every later sibling on the way; every cached number
-// may be stale.
-void TCustomOutline::ShapeChanged(TOutlineNode* parent, int, int delta) {
+// `delta` nodes joined (or left) `parent`'s children (the child list has
+// marked its own sums): the subtree sizes on the way up change, and with them
+// the offsets of every later sibling on the way; every cached number may be
+// stale.
+void TCustomOutline::ShapeChanged(TOutlineNode* parent, int delta) {
   for (TOutlineNode* a = parent; a; a = a->parent_) {
     a->size_ += delta;
     if (a->parent_) {

@@ -131,7 +131,8 @@ class TOutlineChildList {
   const std::vector<std::unique_ptr<TOutlineChildBlock>>& Blocks() const { return blocks_; }
 
   // Each of these keeps the nodes' block_ and slot_, the blocks' starts and
-  // indexes, and marks the sums of the block changed as stale.
+  // indexes, and marks the sums of the block changed as stale. Inserting
+  // leaves the block's widest to the outline, which measures the new node.
   void insert(size_t position, TOutlineNode* node);
   void push_back(TOutlineNode* node);
   void erase(size_t position);
@@ -151,7 +152,11 @@ class TOutlineChildList {
   }
 
  private:
-  TOutlineChildBlock& NewBlock(size_t at);
+  // The block that holds `position` (< size()).
+  size_t BlockAt(size_t position) const;
+  TOutlineChildBlock& NewBlock(size_t at, size_t capacity);
+  // Puts the node at `slot` of a block that has room for it.
+  void Place(TOutlineChildBlock& block, size_t slot, TOutlineNode* node);
   void Changed(TOutlineChildBlock& block, size_t slot, bool widths = true);
   void Renumber(size_t fromBlock);
   std::vector<std::unique_ptr<TOutlineChildBlock>> blocks_;
@@ -225,7 +230,8 @@ class TOutlineNode final : public TPersistent {
   }
   void CollapseSubtree();
   void Changed();
-  // Appends without any bookkeeping (the loader's fast path).
+  // Appends without the outline's bookkeeping (the loader's fast path: the
+  // lists it fills are new, their blocks not measured yet).
   void AppendRaw(TOutlineNode* node);
   // The loader's reuse of a node of the tree it replaces: the new text (may
   // throw, the node unchanged otherwise), then every other field as a new
@@ -420,8 +426,8 @@ class TCustomOutline : public TCustomGrid {
   // Rows that the siblings before the node take.
   int64_t RowsBefore(const TOutlineNode* node) const;
   // Subtree sizes and sibling offsets after `delta` nodes joined (or left)
-  // `parent`'s children at `position`.
-  void ShapeChanged(TOutlineNode* parent, int position, int delta);
+  // `parent`'s children.
+  void ShapeChanged(TOutlineNode* parent, int delta);
   TOutlineNode* FindByIndex(TOutlineNode* from, int index);
   TOutlineNode* FindByIndexOrFail(int index);
   void SetCachedIndex(int index);
