@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <new>
 #include <optional>
 
 #include "Forms.h"
@@ -89,6 +91,8 @@ class TOutlineNodePool {
     free_ = slot;
   }
 
+  class Walk;
+
   // With no node alive, the memory goes back to the heap.
   void Reset() noexcept {
     if (live_ != 0) return;
@@ -112,6 +116,81 @@ class TOutlineNodePool {
   size_t used_ = 0;   // slots of that chunk handed out so far
   Slot* free_ = nullptr;
   size_t live_ = 0;
+};
+
+// Visits the nodes alive when the walk began in the order of their slots,
+// which is address order within a chunk, and skips one node (the root).
+// Slots handed out after the walk began are not visited; a visited node may
+// be destroyed before the walk moves on.
+class TOutlineNodePool::Walk {
+ public:
+  Walk(const TOutlineNodePool& pool, const TOutlineNode* skip) : pool_(pool), skip_(skip) {
+    chunks_ = pool.chunks_.empty() ? 0 : pool.chunk_ + 1;
+    lastUsed_ = pool.used_;
+    if (pool.free_) MarkFree();
+    Settle();
+  }
+
+  // The node at the walk's place, nullptr at its end.
+  TOutlineNode* Current() const { return current_; }
+  void Advance() noexcept {
+    ++slot_;
+    Settle();
+  }
+
+ private:
+  size_t Count(size_t chunk) const { return chunk + 1 == chunks_ ? lastUsed_ : pool_.chunks_[chunk].count; }
+
+  // Moves on from slot_ to the first live slot that is not skipped.
+  void Settle() noexcept {
+    current_ = nullptr;
+    for (; chunk_ < chunks_; ++chunk_, slot_ = 0, base_ += pool_.chunks_[chunk_ - 1].count) {
+      for (const size_t count = Count(chunk_); slot_ < count; ++slot_) {
+        if (!free_.empty() && free_[base_ + slot_]) continue;
+        TOutlineNode* node = std::launder(reinterpret_cast<TOutlineNode*>(pool_.chunks_[chunk_].slots[slot_].bytes));
+        if (node == skip_) continue;
+        current_ = node;
+        if (slot_ + kAhead < count) {
+          const unsigned char* later = pool_.chunks_[chunk_].slots[slot_ + kAhead].bytes;
+          for (size_t at = 0; at < sizeof(Slot); at += 64) __builtin_prefetch(later + at, 1);
+        }
+        return;
+      }
+    }
+  }
+
+  // The free slots by their number over all chunks, found through the chunk
+  // whose memory holds each.
+  void MarkFree() {
+    struct Range {
+      const Slot* first;
+      size_t count, base;
+    };
+    std::vector<Range> ranges;
+    size_t total = 0;
+    for (size_t c = 0; c < chunks_; ++c) {
+      ranges.push_back({pool_.chunks_[c].slots.get(), pool_.chunks_[c].count, total});
+      total += pool_.chunks_[c].count;
+    }
+    const std::less<const Slot*> before;
+    std::sort(ranges.begin(), ranges.end(), [&](const Range& a, const Range& b) { return before(a.first, b.first); });
+    free_.assign(total, false);
+    for (const Slot* s = pool_.free_; s; s = s->next) {
+      const auto r = std::upper_bound(ranges.begin(), ranges.end(), s, [&](const Slot* v, const Range& x) { return before(v, x.first); }) - 1;
+      free_[r->base + static_cast<size_t>(s - r->first)] = true;
+    }
+  }
+
+  static constexpr size_t kAhead = 16;
+  const TOutlineNodePool& pool_;
+  const TOutlineNode* skip_;
+  size_t chunks_ = 0;    // chunks in use when the walk began
+  size_t lastUsed_ = 0;  // slots handed out of the last of them
+  size_t chunk_ = 0;
+  size_t slot_ = 0;
+  size_t base_ = 0;  // number of chunk_'s first slot
+  std::vector<bool> free_;
+  TOutlineNode* current_ = nullptr;
 };
 
 // ===========================================================================
@@ -152,9 +231,19 @@ void TOutlineChildList::Changed(TOutlineChildBlock& block, size_t slot, bool wid
 // An empty block with room for `capacity` nodes put in at `at`; the caller
 // renumbers the blocks. What may throw comes before the block joins the list.
 TOutlineChildBlock& TOutlineChildList::NewBlock(size_t at, size_t capacity) {
-  std::unique_ptr<TOutlineChildBlock> block = spare_ ? std::move(spare_) : std::make_unique<TOutlineChildBlock>();
-  block->nodes.reserve(capacity);
-  blocks_.reserve(blocks_.size() + 1);
+  std::unique_ptr<TOutlineChildBlock> block;
+  if (spare_.empty()) {
+    block = std::make_unique<TOutlineChildBlock>();
+    block->nodes.reserve(capacity);
+    blocks_.reserve(blocks_.size() + 1);
+  } else {
+    // Room for every kept block at once: the list is likely to grow back.
+    blocks_.reserve(blocks_.size() + spare_.size());
+    block = std::move(spare_.back());
+    spare_.pop_back();
+    std::vector<TOutlineNode*> nodes = std::move(block->nodes);
+    *block = TOutlineChildBlock{std::move(nodes)};
+  }
   TOutlineChildBlock& b = *block;
   blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(at), std::move(block));  // cannot throw: reserved
   prefixKnown_ = std::min(prefixKnown_, static_cast<int>(at));
@@ -221,6 +310,14 @@ void TOutlineChildList::push_back(TOutlineNode* node) {
   Place(*blocks_.back(), blocks_.back()->nodes.size(), node);
 }
 
+inline void TOutlineChildList::AppendLoaded(TOutlineNode* node) {
+  TOutlineChildBlock* block = blocks_.empty() ? nullptr : blocks_.back().get();
+  if (!block || block->nodes.size() == kMaxBlock || block->nodes.size() == block->nodes.capacity()) return push_back(node);
+  node->block_ = block;
+  node->slot_ = static_cast<int>(block->nodes.size());
+  block->nodes.push_back(node);  // cannot throw: there is room
+}
+
 void TOutlineChildList::erase(size_t position) {
   TOutlineNode* node = (*this)[position];
   TOutlineChildBlock& block = *node->block_;
@@ -244,17 +341,17 @@ void TOutlineChildList::erase(size_t position) {
 void TOutlineChildList::pop_back() { erase(size() - 1); }
 
 void TOutlineChildList::clear() {
-  if (!blocks_.empty() && !spare_) {
-    spare_ = std::move(blocks_.front());
-    spare_->nodes.clear();
-    *spare_ = TOutlineChildBlock{std::move(spare_->nodes)};
+  prefixKnown_ = 0;
+  if (blocks_.empty()) return;
+  if (spare_.empty()) {
+    spare_.swap(blocks_);
+    for (const auto& block : spare_) block->nodes.clear();
   }
   blocks_.clear();
-  prefixKnown_ = 0;
 }
 
 void TOutlineChildList::ReleaseSpare() {
-  if (empty()) spare_.reset();
+  if (spare_.capacity()) std::vector<std::unique_ptr<TOutlineChildBlock>>().swap(spare_);
 }
 
 void TOutlineChildList::EnsureSums(TOutlineChildBlock& block) {
@@ -416,12 +513,12 @@ TOutlineNode* TOutlineNode::NextSibling() const {
   return next < blocks.size() ? blocks[next]->nodes.front() : nullptr;
 }
 
-void TOutlineNode::AppendRaw(TOutlineNode* node) {
-  children_.push_back(node);
+inline void TOutlineNode::AppendRaw(TOutlineNode* node) {
+  children_.AppendLoaded(node);
   node->parent_ = this;
 }
 
-void TOutlineNode::ReuseText(const char* text, size_t length) {
+inline void TOutlineNode::ReuseText(const char* text, size_t length) {
   // A text much longer than the new one gives its memory back.
   if (text_.capacity() > 2 * length + 32) {
     std::string(text, length).swap(text_);
@@ -433,7 +530,7 @@ void TOutlineNode::ReuseText(const char* text, size_t length) {
   }
 }
 
-void TOutlineNode::ResetForReuse() noexcept {
+inline void TOutlineNode::ResetForReuse() noexcept {
   children_.clear();
   data_ = nullptr;
   parent_ = nullptr;
@@ -1023,45 +1120,43 @@ void TCustomOutline::FullCollapse() {
 // ---------------------------------------------------------------------------
 // The text format
 
-// The nodes of the tree that a load replaces, handed out again in pre-order
-// for the items read. Loading over a tree of the same shape takes every node
-// back at its old place, with the memory of its text and child list: no node
-// is freed or made and no list grows. What no line took when the load ends, in
-// any way, is freed.
+// The nodes of the tree that a load replaces, handed out again for the items
+// read in the order of their memory, so that the load writes the node memory
+// front to back. Loading over a tree of as many items frees and makes no node;
+// each keeps the memory of its text and child list. What no line took when
+// the load ends, in any way, is freed.
 class TCustomOutline::NodeRecycler {
  public:
-  // Takes over the root's children; the root becomes a new root.
-  explicit NodeRecycler(TOutlineNode* root) : outline_(root->outline_) {
-    pending_.assign(root->children_.rbegin(), root->children_.rend());
+  // The root's children are left to the walk; the root becomes a new root.
+  explicit NodeRecycler(TOutlineNode* root) : outline_(root->outline_), walk_(*outline_->pool_, root) {
     root->ResetForReuse();
   }
   NodeRecycler(const NodeRecycler&) = delete;
   NodeRecycler& operator=(const NodeRecycler&) = delete;
   ~NodeRecycler() {
-    for (TOutlineNode* n : pending_) {
-      n->parent_ = nullptr;  // its old parent is reused or gone
-      n->block_ = nullptr;
+    // Each node left over forgets the old tree around it (its parent and
+    // children are reused or left over too) and is freed alone.
+    for (TOutlineNode* n; (n = walk_.Current()) != nullptr;) {
+      walk_.Advance();
+      n->ResetForReuse();
       delete n;
     }
   }
 
   // A node with this text and nothing else, detached: a reused one or a new one.
   TOutlineNode* Take(const char* text, size_t length) {
-    if (pending_.empty()) return new (*outline_) TOutlineNode(outline_, text, length);
-    TOutlineNode* n = pending_.back();
-    // What may throw comes first, while the node is still pending.
-    const size_t need = pending_.size() - 1 + n->children_.size();
-    if (need > pending_.capacity()) pending_.reserve(std::max(need, 2 * pending_.capacity()));
+    TOutlineNode* n = walk_.Current();
+    if (!n) return new (*outline_) TOutlineNode(outline_, text, length);
+    // The text may throw; the node is then still the walk's, freed at the end.
     n->ReuseText(text, length);
-    pending_.pop_back();
-    pending_.insert(pending_.end(), n->children_.rbegin(), n->children_.rend());
+    walk_.Advance();
     n->ResetForReuse();
     return n;
   }
 
  private:
   TCustomOutline* outline_;
-  std::vector<TOutlineNode*> pending_;  // the next node to hand out last
+  TOutlineNodePool::Walk walk_;
 };
 
 void TCustomOutline::LoadFromStream(TStream& stream) {
@@ -1089,7 +1184,7 @@ void TCustomOutline::ReadItems(TStream& stream, NodeRecycler& recycler) {
     TOutlineNode* current;
     TCustomOutline* outline;
     void Leave() {
-      // A reused node that has no children now keeps no memory for them.
+      // A reused node keeps none of its old blocks that its new children left.
       current->children_.ReleaseSpare();
       current->parent_->size_ += current->size_;
       current = current->parent_;

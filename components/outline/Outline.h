@@ -135,11 +135,14 @@ class TOutlineChildList {
   // leaves the block's widest to the outline, which measures the new node.
   void insert(size_t position, TOutlineNode* node);
   void push_back(TOutlineNode* node);
+  // The loader's append to a list that the load emptied: its blocks are new,
+  // their sums, offsets and widths not known yet, so only the place is set.
+  void AppendLoaded(TOutlineNode* node);
   void erase(size_t position);
   void pop_back();
-  // Keeps the first block's memory for the next children.
+  // Keeps the blocks' memory for the next children.
   void clear();
-  // Gives that memory back while the list is empty.
+  // Gives back the kept blocks that the list did not take again.
   void ReleaseSpare();
 
   // The sums of the blocks before block `b` (and the block's own sums).
@@ -160,7 +163,8 @@ class TOutlineChildList {
   void Changed(TOutlineChildBlock& block, size_t slot, bool widths = true);
   void Renumber(size_t fromBlock);
   std::vector<std::unique_ptr<TOutlineChildBlock>> blocks_;
-  std::unique_ptr<TOutlineChildBlock> spare_;
+  // Blocks that clear() kept for the list to take again, their nodes cleared.
+  std::vector<std::unique_ptr<TOutlineChildBlock>> spare_;
   int prefixKnown_ = 0;
 };
 
