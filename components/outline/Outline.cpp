@@ -134,29 +134,42 @@ class TOutlineNodePool::Walk {
   // The node at the walk's place, nullptr at its end.
   TOutlineNode* Current() const { return current_; }
   void Advance() noexcept {
-    ++slot_;
+    // Most steps stay in the chunk and meet neither a free slot nor the root.
+    if (++slot_ < count_ && free_.empty()) {
+      TOutlineNode* node = NodeAt(slot_);
+      if (node != skip_) {
+        current_ = node;
+        return;
+      }
+    }
     Settle();
   }
 
  private:
-  size_t Count(size_t chunk) const { return chunk + 1 == chunks_ ? lastUsed_ : pool_.chunks_[chunk].count; }
+  TOutlineNode* NodeAt(size_t slot) const noexcept {
+    // The memory a few nodes on is fetched while the loader works on this one.
+    if (slot + kAhead < count_) {
+      const unsigned char* later = slots_[slot + kAhead].bytes;
+      for (size_t at = 0; at < sizeof(Slot); at += 64) __builtin_prefetch(later + at, 1);
+    }
+    return std::launder(reinterpret_cast<TOutlineNode*>(slots_[slot].bytes));
+  }
 
   // Moves on from slot_ to the first live slot that is not skipped.
   void Settle() noexcept {
     current_ = nullptr;
-    for (; chunk_ < chunks_; ++chunk_, slot_ = 0, base_ += pool_.chunks_[chunk_ - 1].count) {
-      for (const size_t count = Count(chunk_); slot_ < count; ++slot_) {
+    for (; chunk_ < chunks_; base_ += count_, ++chunk_, slot_ = 0) {
+      slots_ = pool_.chunks_[chunk_].slots.get();
+      count_ = chunk_ + 1 == chunks_ ? lastUsed_ : pool_.chunks_[chunk_].count;
+      for (; slot_ < count_; ++slot_) {
         if (!free_.empty() && free_[base_ + slot_]) continue;
-        TOutlineNode* node = std::launder(reinterpret_cast<TOutlineNode*>(pool_.chunks_[chunk_].slots[slot_].bytes));
+        TOutlineNode* node = NodeAt(slot_);
         if (node == skip_) continue;
         current_ = node;
-        if (slot_ + kAhead < count) {
-          const unsigned char* later = pool_.chunks_[chunk_].slots[slot_ + kAhead].bytes;
-          for (size_t at = 0; at < sizeof(Slot); at += 64) __builtin_prefetch(later + at, 1);
-        }
         return;
       }
     }
+    count_ = 0;
   }
 
   // The free slots by their number over all chunks, found through the chunk
@@ -189,6 +202,8 @@ class TOutlineNodePool::Walk {
   size_t chunk_ = 0;
   size_t slot_ = 0;
   size_t base_ = 0;  // number of chunk_'s first slot
+  Slot* slots_ = nullptr;  // chunk_'s slots
+  size_t count_ = 0;       // and how many of them the walk visits
   std::vector<bool> free_;
   TOutlineNode* current_ = nullptr;
 };
@@ -340,9 +355,7 @@ void TOutlineChildList::erase(size_t position) {
 
 void TOutlineChildList::pop_back() { erase(size() - 1); }
 
-void TOutlineChildList::clear() {
-  prefixKnown_ = 0;
-  if (blocks_.empty()) return;
+void TOutlineChildList::KeepBlocks() {
   if (spare_.empty()) {
     spare_.swap(blocks_);
     for (const auto& block : spare_) block->nodes.clear();
@@ -350,9 +363,7 @@ void TOutlineChildList::clear() {
   blocks_.clear();
 }
 
-void TOutlineChildList::ReleaseSpare() {
-  if (spare_.capacity()) std::vector<std::unique_ptr<TOutlineChildBlock>>().swap(spare_);
-}
+void TOutlineChildList::FreeSpare() { std::vector<std::unique_ptr<TOutlineChildBlock>>().swap(spare_); }
 
 void TOutlineChildList::EnsureSums(TOutlineChildBlock& block) {
   if (block.sumsKnown) return;

@@ -141,9 +141,14 @@ class TOutlineChildList {
   void erase(size_t position);
   void pop_back();
   // Keeps the blocks' memory for the next children.
-  void clear();
+  void clear() {
+    prefixKnown_ = 0;
+    if (!blocks_.empty()) KeepBlocks();
+  }
   // Gives back the kept blocks that the list did not take again.
-  void ReleaseSpare();
+  void ReleaseSpare() {
+    if (spare_.capacity()) FreeSpare();
+  }
 
   // The sums of the blocks before block `b` (and the block's own sums).
   TOutlineChildBlock& Prefix(int b);
@@ -162,6 +167,8 @@ class TOutlineChildList {
   void Place(TOutlineChildBlock& block, size_t slot, TOutlineNode* node);
   void Changed(TOutlineChildBlock& block, size_t slot, bool widths = true);
   void Renumber(size_t fromBlock);
+  void KeepBlocks();
+  void FreeSpare();
   std::vector<std::unique_ptr<TOutlineChildBlock>> blocks_;
   // Blocks that clear() kept for the list to take again, their nodes cleared.
   std::vector<std::unique_ptr<TOutlineChildBlock>> spare_;
