@@ -1202,6 +1202,7 @@ void TCustomOutline::ReadItems(TStream& stream, NodeRecycler& recycler) {
     }
     ~OpenChain() {
       while (current->parent_) Leave();
+      current->children_.ReleaseSpare();  // the root's
       ++outline->indexEpoch_;
     }
   } chain{root_, this};
