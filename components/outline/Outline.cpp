@@ -93,6 +93,8 @@ class TOutlineNodePool {
 
   class Walk;
 
+  size_t Live() const { return live_; }
+
   // With no node alive, the memory goes back to the heap.
   void Reset() noexcept {
     if (live_ != 0) return;
@@ -128,48 +130,47 @@ class TOutlineNodePool::Walk {
     chunks_ = pool.chunks_.empty() ? 0 : pool.chunk_ + 1;
     lastUsed_ = pool.used_;
     if (pool.free_) MarkFree();
+    if (chunks_) Enter(0);
     Settle();
   }
 
   // The node at the walk's place, nullptr at its end.
   TOutlineNode* Current() const { return current_; }
   void Advance() noexcept {
-    // Most steps stay in the chunk and meet neither a free slot nor the root.
-    if (++slot_ < count_ && free_.empty()) {
-      TOutlineNode* node = NodeAt(slot_);
-      if (node != skip_) {
-        current_ = node;
-        return;
-      }
-    }
+    ++slot_;
     Settle();
   }
 
  private:
-  TOutlineNode* NodeAt(size_t slot) const noexcept {
-    // The memory a few nodes on is fetched while the loader works on this one.
-    if (slot + kAhead < count_) {
-      const unsigned char* later = slots_[slot + kAhead].bytes;
-      for (size_t at = 0; at < sizeof(Slot); at += 64) __builtin_prefetch(later + at, 1);
-    }
-    return std::launder(reinterpret_cast<TOutlineNode*>(slots_[slot].bytes));
+  void Enter(size_t chunk) noexcept {
+    chunk_ = chunk;
+    slot_ = 0;
+    slots_ = pool_.chunks_[chunk].slots.get();
+    count_ = chunk + 1 == chunks_ ? lastUsed_ : pool_.chunks_[chunk].count;
   }
 
   // Moves on from slot_ to the first live slot that is not skipped.
   void Settle() noexcept {
-    current_ = nullptr;
-    for (; chunk_ < chunks_; base_ += count_, ++chunk_, slot_ = 0) {
-      slots_ = pool_.chunks_[chunk_].slots.get();
-      count_ = chunk_ + 1 == chunks_ ? lastUsed_ : pool_.chunks_[chunk_].count;
+    for (;;) {
       for (; slot_ < count_; ++slot_) {
         if (!free_.empty() && free_[base_ + slot_]) continue;
-        TOutlineNode* node = NodeAt(slot_);
+        TOutlineNode* node = std::launder(reinterpret_cast<TOutlineNode*>(slots_[slot_].bytes));
         if (node == skip_) continue;
+        // The memory a few nodes on is fetched while the loader works on this one.
+        if (slot_ + kAhead < count_) {
+          const unsigned char* later = slots_[slot_ + kAhead].bytes;
+          for (size_t at = 0; at < sizeof(Slot); at += 64) __builtin_prefetch(later + at, 1);
+        }
         current_ = node;
         return;
       }
+      if (chunk_ + 1 >= chunks_) {
+        current_ = nullptr;
+        return;
+      }
+      base_ += count_;
+      Enter(chunk_ + 1);
     }
-    count_ = 0;
   }
 
   // The free slots by their number over all chunks, found through the chunk
@@ -999,6 +1000,8 @@ TOutlineNode* TCustomOutline::GetItem(int index) {
   if (n == root_) OutlineFail(SInvalidOutlineIndex);
   return n;
 }
+
+size_t TCustomOutline::NodesAlive() const { return pool_->Live(); }
 
 int TCustomOutline::ItemCount() {
   TOutlineNode* n = root_;

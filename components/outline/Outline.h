@@ -350,6 +350,9 @@ class TCustomOutline : public TCustomGrid {
   TOutlineNode* GetItem(int index);
   TOutlineNode* Items(int index) { return GetItem(index); }
   int ItemCount();
+  // The nodes alive in the outline's memory, the root included: ItemCount() + 1
+  // between operations, unless a node was lost.
+  size_t NodesAlive() const;
   int AddChild(int index, const std::string& text, void* data = nullptr);
   int AddSibling(int index, const std::string& text, void* data = nullptr);
   int InsertBefore(int index, const std::string& text, void* data = nullptr);

@@ -15,8 +15,9 @@ namespace outline_test {
 // Walks the whole tree and checks what every operation relies on: parent
 // links and child positions, numbering in pre-order (asked through GetIndex,
 // so the lazy numbering is what is checked), visible counts, expansion only
-// below expanded nodes, the row of every item, and the row count of the grid. Returns "" when the
-// tree is sound, else the first fault found.
+// below expanded nodes, the row of every item, the row count of the grid, and
+// no node alive beyond the tree. Returns "" when the tree is sound, else the
+// first fault found.
 inline std::string VerifyTree(TCustomOutline& o) {
   TOutlineNode* root = o.RootNode();
   if (!root->Expanded()) return "root collapsed";
@@ -57,6 +58,7 @@ inline std::string VerifyTree(TCustomOutline& o) {
                  std::to_string(order[static_cast<size_t>(i)]->GetIndex()) + ", expected " + std::to_string(i);
   }
   if (o.ItemCount() != count) return "item count " + std::to_string(o.ItemCount());
+  if (o.NodesAlive() != order.size()) return "nodes alive " + std::to_string(o.NodesAlive());
   // Rows worked out from the counts agree with the plain walk over the rows,
   // also for items that no row shows.
   for (TOutlineNode* n : order) {
